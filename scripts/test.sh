@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The whole test suite from a fresh machine: installs what it needs, builds
+# every target and runs every test stage. Exits non-zero if any stage fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || exit 1
+
+stages=(native sanitizers fuzz)
+for extra in windows; do
+    [ -f "scripts/test-$extra.sh" ] && stages+=("$extra")
+done
+
+failed=()
+for stage in "${stages[@]}"; do
+    echo "=== $stage ==="
+    if ! bash "scripts/test-$stage.sh"; then
+        failed+=("$stage")
+    fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "FAILED stages: ${failed[*]}"
+    exit 1
+fi
+echo "all stages passed: ${stages[*]}"
