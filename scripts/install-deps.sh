@@ -48,3 +48,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "installing: ${missing[*]}"
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The plug-in's texts are Shift-JIS: Wine runs with a Japanese locale so that
+# the ANSI code page is 932.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

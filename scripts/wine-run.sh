@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine: wine-run.sh win64|win32 PROGRAM [ARGS...]
+# Used by ctest as the cross-compiling emulator. The prefixes live outside
+# the work tree and are made on first use (scripts/setup-wine.sh).
+set -euo pipefail
+arch=$1
+shift
+export WINEPREFIX=${RIVO_WINE_ROOT:-$HOME/.cache/rivo-wine}/$arch
+export WINEDEBUG=${WINEDEBUG:--all}
+# No installer dialogs for .NET or HTML, no desktop menu entries.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
+# The plug-in speaks Shift-JIS to the ANSI window functions: code page 932.
+export LC_ALL=${RIVO_WINE_LOCALE:-ja_JP.UTF-8}
+export WINEARCH=$arch
+mkdir -p "$(dirname "$WINEPREFIX")"
+case $arch in
+    win64) loader=/usr/lib/wine/wine64 ;;
+    win32) loader=/usr/lib/wine/wine ;;
+    *) echo "wine-run.sh: unknown arch $arch" >&2; exit 2 ;;
+esac
+exec "$loader" "$@"
