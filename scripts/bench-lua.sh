@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 calls=${CALLS:-2000000}
 rounds=${ROUNDS:-9}
-cg_calls=${CG_CALLS:-200000}
+cg_calls=${CG_CALLS:-100000}
 
 bash scripts/install-deps.sh
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
