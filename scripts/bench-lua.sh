@@ -75,7 +75,6 @@ awk -v calls="$calls" -v rounds="$rounds" -v cg_calls="$cg_calls" -F '\t' '
         printf "%-38s %10s %10s\n", "  (best pure Lua)", substr(bl, 5), substr(bj, 5)
 
         printf "\ninstructions per call, lua5.1 under callgrind (%d calls, empty loop subtracted)\n", cg_calls
-        printf "%-38s %10.1f\n", "(empty loop, subtracted)", ir["empty"] / cg_calls
         for (k = 1; k <= 6; k++)
             printf "%-38s %10.1f\n", label[order[k]], per(order[k])
         bi = bestlua("ir")
