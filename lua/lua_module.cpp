@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "graph.h"
+#include "lua_runtime.h"
 
 #if defined(_WIN32)
 #define RIVO_LUA_EXPORT extern "C" __declspec(dllexport)
@@ -83,6 +84,10 @@ static const ModuleFunction kModuleFunctions[] = {
 // tables with __index/__newindex see the module go through them.
 RIVO_LUA_EXPORT int luaopen_rivo_grapheditor(lua_State *L)
 {
+    // Where no Lua runtime can be bound there is nothing to register with:
+    // the script sees its own error on the missing table, not a crash.
+    if (!LuaRuntimeBound())
+        return 0;
     lua_getfield(L, LUA_GLOBALSINDEX, "rivo");
     if (lua_type(L, -1) != LUA_TTABLE) {
         lua_pop(L, 1);
