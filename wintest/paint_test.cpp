@@ -148,6 +148,40 @@ TEST_F(PluginTest, DrawsShapedGraphsAndWritesThePicture)
     EXPECT_TRUE(WritePng(path, image));
 }
 
+TEST_F(PluginTest, EveryChangeRepaintsOnAWhiteBackground)
+{
+    // Graph 1 is shaped, graph 2 the diagonal. Each change comes right after
+    // a full paint, so lines left from before would show as stray ink.
+    const Graph shaped = MakeGraph({{0, 255}, {100, 20}, {200, 230}, {300, 20}, {511, 0}});
+    const Graph diagonal = MakeGraph({{0, 255}, {511, 0}});
+    const struct {
+        const char *what;
+        int startGraph;
+        void (*change)();
+        Graph shown;
+    } cases[] = {
+        {"a drag", 1, [] { Press(100, 20); Move(100, 240); Release(); },
+         MakeGraph({{0, 255}, {100, 240}, {200, 230}, {300, 20}, {511, 0}})},
+        {"a deletion", 1, [] { Press(200, 230, true); }, MakeGraph({{0, 255}, {100, 20}, {300, 20}, {511, 0}})},
+        {"an insertion", 1, [] { Press(400, 250, true); },
+         MakeGraph({{0, 255}, {100, 20}, {200, 230}, {300, 20}, {400, 250}, {511, 0}})},
+        {"the next graph", 1, [] { SendKey(VK_RIGHT); }, diagonal},
+        {"the previous graph", 2, [] { SendCommand(40007); }, shaped},
+        {"a reset", 1, [] { SendKey(VK_DELETE); }, diagonal},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        GraphSet set = DefaultBlock();
+        set.graphs[0] = shaped;
+        LoadBlock(set);
+        ShowGraph(c.startGraph);
+        InvalidateRect(EditorWindow(), NULL, TRUE);
+        PaintNow();
+        c.change();
+        ExpectDrawing(CaptureEditor(), c.shown);
+    }
+}
+
 // The host's view of the redraw requests.
 std::vector<std::pair<UINT, std::pair<WPARAM, LPARAM>>> forwarded;
 
