@@ -5,6 +5,7 @@
 #define RIVO_WINTEST_SUPPORT_H
 
 #include <stdint.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 #include <windows.h>
