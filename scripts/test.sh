@@ -6,10 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh || exit 1
 
-stages=(native sanitizers fuzz)
-for extra in windows; do
-    [ -f "scripts/test-$extra.sh" ] && stages+=("$extra")
-done
+stages=(native sanitizers fuzz windows)
 
 failed=()
 for stage in "${stages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine: wine-run.sh win64|win32 PROGRAM [ARGS...]
 # Used by ctest as the cross-compiling emulator. The prefixes live outside
-# the work tree and are made on first use (scripts/setup-wine.sh).
+# the work tree and are made on first use; 32-bit Wine needs qemu-i386 set
+# up first (scripts/setup-wine32.sh).
 set -euo pipefail
 arch=$1
 shift
@@ -12,6 +13,8 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=
 # The plug-in speaks Shift-JIS to the ANSI window functions: code page 932.
 export LC_ALL=${RIVO_WINE_LOCALE:-ja_JP.UTF-8}
 export WINEARCH=$arch
+# The server is native code for both: under qemu it would only be slower.
+export WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 mkdir -p "$(dirname "$WINEPREFIX")"
 case $arch in
     win64) loader=/usr/lib/wine/wine64 ;;
