@@ -9,6 +9,9 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386 qemu-user xvfb xauth x11-utils xdotool imagemagick locales
     dpkg-dev
+    # The preview: a Japanese font for the plug-in's title and menu, and
+    # Wine's own fonts for the title bars it draws.
+    fonts-ipafont-gothic fonts-wine
 )
 
 if [ "$(id -u)" != 0 ]; then
