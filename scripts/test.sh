@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
 
 stages=(native sanitizers fuzz)
-for extra in windows; do
+for extra in windows preview; do
     [ -f "scripts/test-$extra.sh" ] && stages+=("$extra")
 done
 
