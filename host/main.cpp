@@ -159,29 +159,25 @@ static void RenderWithScript()
         InvalidateRect(scriptWindow, NULL, TRUE);
 }
 
+// Below the frame count: which files the preview uses, and the latest file
+// operation.
 static void PaintStatus(HDC dc, int top)
 {
-    wchar_t line[kPathSize + 64];
-    const wchar_t *lines[6];
-    wchar_t lua[kPathSize + 64], script[kPathSize + 64], project[kPathSize + 64];
-    swprintf(line, sizeof line / sizeof line[0], L"plug-in: %ls", options.plugin);
+    enum { kLines = 6, kLineSize = kPathSize + 64 };
+    static wchar_t lines[kLines][kLineSize];
+    swprintf(lines[0], kLineSize, L"plug-in: %ls", options.plugin);
     if (ScriptRuntimeBound())
-        swprintf(lua, sizeof lua / sizeof lua[0], L"Lua: %ls", options.lua);
+        swprintf(lines[1], kLineSize, L"Lua: %ls", options.lua);
     else
-        swprintf(lua, sizeof lua / sizeof lua[0], L"Lua: none at %ls, scripts are off", options.lua);
-    swprintf(script, sizeof script / sizeof script[0], L"script: %ls", options.script);
-    if (projectFile[0] != L'\0')
-        swprintf(project, sizeof project / sizeof project[0], L"project file: %ls%ls", projectFile,
-                 options.saveOnExit[0] != L'\0' ? L" (saved on exit)" : L"");
-    else
-        swprintf(project, sizeof project / sizeof project[0], L"project file: none (File > Save as...)");
-    lines[0] = line;
-    lines[1] = lua;
-    lines[2] = script;
-    lines[3] = project;
-    lines[4] = status;
+        swprintf(lines[1], kLineSize, L"Lua: none at %ls, scripts are off", options.lua);
+    swprintf(lines[2], kLineSize, L"script: %ls", options.script);
+    swprintf(lines[3], kLineSize, L"File > Save writes: %ls",
+             projectFile[0] != L'\0' ? projectFile : L"(asks for a file)");
+    swprintf(lines[4], kLineSize, L"saved on exit to: %ls",
+             options.saveOnExit[0] != L'\0' ? options.saveOnExit : L"(nowhere)");
+    swprintf(lines[5], kLineSize, L"%ls", status);
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    for (int i = 0; i < 5; i++)
+    for (int i = 0; i < kLines; i++)
         TextOutW(dc, 8, top + 18 * i, lines[i], (int)wcslen(lines[i]));
     SelectObject(dc, oldFont);
 }
