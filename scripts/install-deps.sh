@@ -10,8 +10,9 @@ packages=(
     wine wine64 wine32:i386 qemu-user xvfb xauth x11-utils xdotool imagemagick locales
     dpkg-dev
     # The preview: a Japanese font for the plug-in's title and menu, and
-    # Wine's own fonts for the title bars it draws.
-    fonts-ipafont-gothic fonts-wine
+    # Wine's own fonts for the title bars it draws; its real-input test is
+    # Python.
+    fonts-ipafont-gothic fonts-wine python3
 )
 
 if [ "$(id -u)" != 0 ]; then

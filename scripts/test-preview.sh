@@ -14,4 +14,6 @@ preview_wine_setup
 work=build/preview-test
 rm -rf "$work"
 mkdir -p "$work"
-python3 tests/preview_test.py "$PREVIEW_BUILD" "$work"
+# Each step waits a bounded time for its effect; this bounds the whole run
+# too, should the program hang in a way no step notices.
+timeout 900 python3 tests/preview_test.py "$PREVIEW_BUILD" "$work"
