@@ -12,7 +12,7 @@ enum {
     kPlotWidth = 512,   // the editor's width: one column per position
     kPlotHeight = 256,  // the editor's height: value 1 at the top row
     kLineHeight = 16,
-    kTextLines = 3
+    kTextLines = 4
 };
 
 static char note[256];

@@ -12,8 +12,8 @@
 # of the plug-in's window and the script's (build/preview/preview.png unless
 # --screenshot says), prints where, closes the preview and exits.
 #
-#   --i686               the shipped 32-bit file under 32-bit Wine (slow: each
-#                        32-bit process start takes a minute or more)
+#   --i686               the shipped 32-bit file under 32-bit Wine (slower:
+#                        through qemu, a 32-bit process start can take a minute)
 #   --script FILE        your Lua script instead of the default plot
 #   --output FILE        what the script read on the latest frame, as text
 #   --open FILE          a project block loaded after start-up
