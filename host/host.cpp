@@ -19,6 +19,10 @@ static LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LP
             HostForwardMessage(message, wParam, lParam);
             return 0;
         }
+        if (message == WM_COMMAND && window == host.mainWindow && host.commandHook != NULL) {
+            host.commandHook(LOWORD(wParam));
+            return 0;
+        }
         break;
     case WM_PAINT:
         if (window == host.mainWindow) {
@@ -27,6 +31,8 @@ static LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LP
             char text[64];
             int length = snprintf(text, sizeof text, "frames rendered: %d", (int)host.renderCount);
             TextOutA(dc, 8, 8, text, length);
+            if (host.paintHook != NULL)
+                host.paintHook(dc, 32);
             EndPaint(window, &paint);
             return 0;
         }

@@ -21,6 +21,10 @@ struct HostState {
     void (*renderHook)(void);  // called after each re-render, if set
     // Called with every forwarded message and the plug-in's answer, if set.
     void (*forwardHook)(UINT message, WPARAM wParam, LPARAM lParam, int answer);
+    // The program's own part of the main window, if set: its menu and
+    // accelerator commands, and what it paints below the frame count.
+    void (*commandHook)(WORD command);
+    void (*paintHook)(HDC dc, int top);
 };
 
 extern HostState host;

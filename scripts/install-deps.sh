@@ -9,6 +9,10 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick locales
     dpkg-dev
+    # The preview: a Japanese font for the plug-in's title and menu, and
+    # Wine's own fonts for the title bars it draws; its real-input test is
+    # Python.
+    fonts-ipafont-gothic fonts-wine python3
 )
 
 if [ "$(id -u)" != 0 ]; then

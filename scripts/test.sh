@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh || exit 1
 
-stages=(native sanitizers fuzz windows)
+stages=(native sanitizers fuzz windows preview)
 
 failed=()
 for stage in "${stages[@]}"; do
