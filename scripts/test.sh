@@ -16,8 +16,11 @@ for stage in "${stages[@]}"; do
     fi
 done
 
+passed=$((${#stages[@]} - ${#failed[@]}))
 if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED stages: ${failed[*]}"
+    echo "stages: $passed passed, ${#failed[@]} failed"
     exit 1
 fi
 echo "all stages passed: ${stages[*]}"
+echo "stages: $passed passed, 0 failed"
