@@ -6,18 +6,13 @@
 # the lua51.dll fixture for ARCH (x86_64 or i686); sets PREVIEW_BUILD (the
 # build folder) and PREVIEW_WINE (the wine-run.sh flavour).
 preview_build() {
-    local arch=$1 folder
-    case $arch in
-        x86_64) folder=win64 PREVIEW_WINE=win64 ;;
-        i686) folder=win32 PREVIEW_WINE=win32 ;;
-        *) echo "preview: unknown architecture $arch" >&2; return 2 ;;
+    case $1 in
+        x86_64) PREVIEW_WINE=win64 ;;
+        i686) PREVIEW_WINE=win32 ;;
+        *) echo "preview: unknown architecture $1" >&2; return 2 ;;
     esac
-    local lua_source
-    lua_source=$(bash scripts/fetch-lua-source.sh)
-    PREVIEW_BUILD=build/$folder
-    cmake -S . -B "$PREVIEW_BUILD" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIVO_LUA51_SOURCE_DIR="$lua_source" >/dev/null
-    cmake --build "$PREVIEW_BUILD" -j"$(nproc)" --target rivo_host >/dev/null
+    PREVIEW_BUILD=build/$PREVIEW_WINE
+    bash scripts/build-windows.sh "$1" rivo_host >/dev/null
 }
 
 # The Windows form of a Unix path: Wine's drive Z: is the Unix root.

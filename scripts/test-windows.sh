@@ -7,21 +7,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-lua_source=$(bash scripts/fetch-lua-source.sh)
-configure() {
-    cmake -S . -B "build/$1" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-$2.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIVO_LUA51_SOURCE_DIR="$lua_source" >/dev/null
-    cmake --build "build/$1" -j"$(nproc)"
-}
 in_xvfb() {
     xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
 }
 
 echo "--- x86_64 under 64-bit Wine"
-configure win64 x86_64
+bash scripts/build-windows.sh x86_64
 in_xvfb ctest --test-dir build/win64 --output-on-failure
 
 echo "--- i686, the shipped file, under 32-bit Wine"
 bash scripts/setup-wine32.sh
-configure win32 i686
+bash scripts/build-windows.sh i686
 in_xvfb ctest --test-dir build/win32 --output-on-failure
