@@ -60,7 +60,7 @@ BPO
         need_update=1
     fi
 fi
-qemu_major=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
+qemu_major=$( (qemu-i386 --version 2>/dev/null || true) | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p')
 
 missing=()
 for p in "${packages[@]}"; do
