@@ -21,4 +21,11 @@ case $arch in
     win32) loader=/usr/lib/wine/wine ;;
     *) echo "wine-run.sh: unknown arch $arch" >&2; exit 2 ;;
 esac
+# A program that crashes must end with its backtrace on stderr, not wait in
+# Wine's crash dialog for a click that never comes. Set once per prefix (the
+# first call also makes the prefix).
+if ! grep -qs '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
+    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
+        echo "wine-run.sh: could not turn Wine's crash dialog off in $WINEPREFIX" >&2
+fi
 exec "$loader" "$@"
