@@ -58,7 +58,11 @@ static constexpr ValueScale kValueScale = MakeValueScale();
 // non-numeric one reads as 0 through Lua's own conversions.
 static int getvalue(lua_State *L)
 {
-    // Compared in the full width of lua_Integer, so 2^32 + 5 is no graph 5.
+    // The runtime's own integer conversion, compared in the full width of
+    // lua_Integer. Where that is 64 bits (the x86_64 builds) 2^32 + 5 is no
+    // graph. In the i686 file it is 32 bits and the runtime has narrowed the
+    // number its own way before it gets here (Lua 5.1 keeps the low 32 bits
+    // of the rounded number: graph 5).
     lua_Integer index = lua_tointeger(L, 1);
     lua_Number t = lua_tonumber(L, 2);
     lua_Number result = t;

@@ -1,0 +1,97 @@
+#include "lua_support.h"
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+std::wstring LuaFixturePath()
+{
+    return PathBesideProgram(L"..\\fixtures\\lua51.dll");
+}
+
+template <typename Function>
+static bool Bind(HMODULE library, const char *name, Function *function)
+{
+    *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+    EXPECT_NE(*function, nullptr) << name;
+    return *function != nullptr;
+}
+
+bool LoadLuaApi(LuaApi *lua)
+{
+    lua->library = LoadLibraryW(LuaFixturePath().c_str());
+    EXPECT_NE(lua->library, nullptr) << "lua51.dll fixture";
+    if (lua->library == NULL)
+        return false;
+    HMODULE library = lua->library;
+    bool bound = true;
+    bound &= Bind(library, "luaL_newstate", &lua->newstate);
+    bound &= Bind(library, "luaL_openlibs", &lua->openlibs);
+    bound &= Bind(library, "luaL_loadstring", &lua->loadstring);
+    bound &= Bind(library, "lua_pushstring", &lua->pushstring);
+    bound &= Bind(library, "lua_pushnumber", &lua->pushnumber);
+    bound &= Bind(library, "lua_pushvalue", &lua->pushvalue);
+    bound &= Bind(library, "lua_getfield", &lua->getfield);
+    bound &= Bind(library, "lua_pcall", &lua->pcall);
+    bound &= Bind(library, "lua_tonumber", &lua->tonumber);
+    bound &= Bind(library, "lua_tointeger", &lua->tointeger);
+    bound &= Bind(library, "lua_tolstring", &lua->tolstring);
+    bound &= Bind(library, "lua_gettop", &lua->gettop);
+    bound &= Bind(library, "lua_settop", &lua->settop);
+    bound &= Bind(library, "lua_close", &lua->close);
+    return bound;
+}
+
+std::string PluginPathForLua()
+{
+    char buffer[MAX_PATH * 2];
+    WideCharToMultiByte(CP_ACP, 0, PluginPath().c_str(), -1, buffer, sizeof buffer, NULL, NULL);
+    return buffer;
+}
+
+double RunChunk(const LuaApi &lua, lua_State *L, const char *chunk)
+{
+    EXPECT_EQ(lua.loadstring(L, chunk), 0) << chunk;
+    lua.pushstring(L, PluginPathForLua().c_str());
+    if (lua.pcall(L, 1, 1, 0) != 0) {
+        ADD_FAILURE() << "script failed: " << lua.tolstring(L, -1, NULL);
+        lua.settop(L, 0);
+        return -1;
+    }
+    double result = lua.tonumber(L, -1);
+    lua.settop(L, 0);
+    return result;
+}
+
+lua_State *NewStateWithModule(const LuaApi &lua)
+{
+    lua_State *L = lua.newstate();
+    if (L == NULL)
+        return NULL;
+    lua.openlibs(L);
+    double loaded = RunChunk(lua, L,
+                             "local open = assert(package.loadlib(..., 'luaopen_rivo_grapheditor'))\n"
+                             "open()\n"
+                             "return 1\n");
+    if (loaded != 1) {
+        lua.close(L);
+        return NULL;
+    }
+    return L;
+}
+
+double CallGetValue(const LuaApi &lua, lua_State *L, double index, double t)
+{
+    lua.getfield(L, kLuaGlobalsIndex, "rivo");
+    lua.getfield(L, -1, "grapheditor");
+    lua.getfield(L, -1, "getvalue");
+    lua.pushnumber(L, index);
+    lua.pushnumber(L, t);
+    double result = -1;
+    if (lua.pcall(L, 2, 1, 0) == 0)
+        result = lua.tonumber(L, -1);
+    else
+        ADD_FAILURE() << "getvalue failed: " << lua.tolstring(L, -1, NULL);
+    lua.settop(L, 0);
+    return result;
+}
