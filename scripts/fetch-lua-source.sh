@@ -13,4 +13,7 @@ if ! ls "$dest"/lua5.1-*/src/lapi.c >/dev/null 2>&1; then
         exit 1
     }
 fi
-realpath "$(ls -d "$dest"/lua5.1-*/src | head -n 1)"
+for src in "$dest"/lua5.1-*/src; do
+    realpath "$src"
+    break
+done

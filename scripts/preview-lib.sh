@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by run.sh and test-preview.sh (sourced, not run): building the
 # preview, a virtual X display, and finding and driving the preview's windows
 # with xdotool. Every wait is bounded.
@@ -11,6 +12,7 @@ preview_build() {
         i686) PREVIEW_WINE=win32 ;;
         *) echo "preview: unknown architecture $1" >&2; return 2 ;;
     esac
+    # shellcheck disable=SC2034  # for the scripts that source this one
     PREVIEW_BUILD=build/$PREVIEW_WINE
     bash scripts/build-windows.sh "$1" rivo_host >/dev/null
 }
@@ -79,9 +81,9 @@ wait_for_window() {
     timeout "$1" xdotool search --sync --name "$2" 2>/dev/null | head -n 1
 }
 
-# The preview's three windows, by their names.
-MAIN_WINDOW_NAME='^Rivo host$'
+# The preview's windows, by their names.
 PLUGIN_WINDOW_NAME=' \[[0-9]+/64\]$'
+# shellcheck disable=SC2034  # for the scripts that source this one
 SCRIPT_WINDOW_NAME='^Script: '
 
 # wait_for_frame SECONDS FILE: until the script has run once and FILE holds

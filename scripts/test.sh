@@ -2,11 +2,11 @@
 # The whole test suite from a fresh machine: installs what it needs, builds
 # every target and runs every test stage. Exits non-zero if any stage fails.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 bash scripts/install-deps.sh || exit 1
 
-stages=(native sanitizers fuzz windows preview)
+stages=(setup native sanitizers fuzz windows preview)
 
 failed=()
 for stage in "${stages[@]}"; do
