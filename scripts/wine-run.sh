@@ -24,6 +24,9 @@ esac
 # A program that crashes must end with its backtrace on stderr, not wait in
 # Wine's crash dialog for a click that never comes. Set once per prefix (the
 # first call also makes the prefix).
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    echo "wine-run.sh: making the Wine prefix $WINEPREFIX (once; up to a few minutes)" >&2
+fi
 if ! grep -qs '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
     "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
         echo "wine-run.sh: could not turn Wine's crash dialog off in $WINEPREFIX" >&2
