@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
 
     memset(&graphSet, 0, sizeof graphSet);
+    MarkAllGraphsChanged();
     if (flags & 1)
         ResetAllGraphs();
 
