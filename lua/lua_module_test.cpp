@@ -26,6 +26,7 @@ protected:
     void SetUp() override
     {
         memset(&graphSet, 0, sizeof graphSet);  // as in a process without the plug-in
+        MarkAllGraphsChanged();
         L = luaL_newstate();
         ASSERT_NE(L, nullptr);
         luaL_openlibs(L);
@@ -96,6 +97,7 @@ TEST_F(LuaModule, AnEditIsSeenByTheNextCall)
         {"project loaded with graph 3 falling", [](Graph *) {
              graphSet.graphs[3].points[0].y = 0;
              graphSet.graphs[3].points[1].y = 255;
+             MarkGraphChanged(&graphSet.graphs[3]);
              ProjectSave(NULL, NULL, block, NULL);
              ResetAllGraphs();
              ProjectLoad(NULL, NULL, block, kProjectBlockSize);
@@ -138,8 +140,10 @@ TEST_F(LuaModule, ForeignGraphContentsGiveValuesInRange)
             byte = (unsigned char)random();
         ProjectLoad(NULL, NULL, block, kProjectBlockSize);
         if (round % 2)  // half the rounds with counts the model can read
-            for (Graph &graph : graphSet.graphs)
+            for (Graph &graph : graphSet.graphs) {
                 graph.count = 2 + (int32_t)(random() % (kMaxPoints - 1));
+                MarkGraphChanged(&graph);
+            }
         for (int32_t index = 0; index < kGraphCount; index++) {
             for (double t : ts) {
                 double value = GetValue(index, t);
