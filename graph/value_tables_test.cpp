@@ -257,35 +257,56 @@ TEST(GraphValueTables, LongRandomSequencesOfWritesAreSeenByTheNextRead)
     }
 }
 
-// A drag on one thread while two others read the same graph: the reads
-// race with the writes, but every edit is kept, so once the writer stops
-// the table is the graph's evaluation.
+// A drag on this thread while two others read the same graph, which
+// rebuilds its table after every move. In each round a second move follows
+// the first after a random pause, so that it often lands while a reader
+// builds from the first; then the readers are held and the table must be
+// the graph's evaluation.
 TEST(GraphValueTables, AnEditDuringARebuildOnAnotherThreadIsNotLost)
 {
     ResetAllGraphs();
     Graph *graph = &graphSet.graphs[5];
     for (int32_t i = 1; i < kMaxPoints - 1; i++)
         InsertPoint(graph, i * 16, (i * 37) % 256);
-    std::atomic<bool> done(false);
+    std::atomic<bool> done(false), hold(false);
+    std::atomic<int32_t> held(0);
     auto reader = [&]() {
-        uint32_t x = 0;
-        while (!done.load()) {
-            uint32_t value = ReadGraphValue(5, (int32_t)(x++ % kGraphWidth));
-            if (value > kMaxValue)
-                ADD_FAILURE() << "read " << value;
+        for (uint32_t x = 0; !done.load(); x++) {
+            if (hold.load()) {
+                held++;
+                while (hold.load() && !done.load())
+                    std::this_thread::yield();
+                held--;
+            }
+            if (ReadGraphValue(5, (int32_t)(x % kGraphWidth)) > kMaxValue)
+                ADD_FAILURE() << "a value out of range";
         }
     };
     std::thread first(reader), second(reader);
     std::mt19937 random(77);
-    for (int32_t round = 0; round < 20000; round++) {
+    auto move = [&]() {
         MovePoint(graph, 1 + (int32_t)(random() % 30), (int32_t)(random() % 512), (int32_t)(random() % 256));
-        if (round % 1000 == 0)
+    };
+    for (int32_t round = 0; round < 100; round++) {
+        move();
+        for (volatile uint32_t spin = random() % 4000; spin > 0; spin--) {
+        }
+        move();
+        hold = true;
+        while (held.load() < 2)
             std::this_thread::yield();
+        std::string fault = CheckGraph(5);
+        hold = false;
+        while (held.load() > 0)
+            std::this_thread::yield();
+        if (!fault.empty()) {
+            ADD_FAILURE() << "round " << round << ": " << fault;
+            break;
+        }
     }
     done = true;
     first.join();
     second.join();
-    EXPECT_EQ(CheckGraph(5), "");
 }
 
 }  // namespace
