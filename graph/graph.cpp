@@ -42,6 +42,7 @@ void ResetGraph(Graph *graph)
     graph->points[0] = kDefaultGraph.points[0];
     graph->points[1] = kDefaultGraph.points[1];
     graph->count = 2;
+    MarkGraphChanged(graph);
 }
 
 void ResetAllGraphs()
@@ -131,6 +132,7 @@ bool InsertPoint(Graph *graph, int32_t x, int32_t y)
     p[slot].x = (int16_t)candidate;
     p[slot].y = (int16_t)ClampInt(y, 0, kMaxY);
     graph->count = n + 1;
+    MarkGraphChanged(graph);
     return true;
 }
 
@@ -145,6 +147,7 @@ bool DeletePoint(Graph *graph, int32_t index)
     for (int32_t i = index; i < n - 1; i++)
         graph->points[i] = graph->points[i + 1];
     graph->count = n - 1;
+    MarkGraphChanged(graph);
     return true;
 }
 
@@ -170,4 +173,5 @@ void MovePoint(Graph *graph, int32_t index, int32_t x, int32_t y)
     }
     p[index].x = (int16_t)x;
     p[index].y = (int16_t)y;
+    MarkGraphChanged(graph);
 }

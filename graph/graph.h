@@ -68,6 +68,57 @@ bool InsertPoint(Graph *graph, int32_t x, int32_t y);  // true: repaint
 bool DeletePoint(Graph *graph, int32_t index);          // true: removed
 void MovePoint(Graph *graph, int32_t index, int32_t x, int32_t y);
 
+// Each graph of the set evaluated once at every position, for getvalue, which
+// scripts call per pixel or per particle: per graph a byte for each of the
+// 512 columns, one for every position below 0 and one for every position past
+// 511 (the evaluation is constant beyond both edges, so the table is exact
+// everywhere). A graph's table is rebuilt by the first read after the graph
+// changed.
+//
+// Every write of a graph in the set must therefore mark it, after writing:
+// the operations above and ProjectLoad do; code that writes graphSet directly
+// (tests, benchmarks) calls MarkGraphChanged or MarkAllGraphsChanged itself.
+// Marking a graph outside the set does nothing.
+enum GraphValuesState {
+    kValuesStale = 0,     // what a mark stores, and the zero state of the process
+    kValuesBuilding = 1,  // a build is under way; a mark during it keeps it from publishing
+    kValuesCurrent = 2
+};
+
+struct GraphValueTables {
+    uint32_t state[kGraphCount];     // read and written atomically only
+    uint32_t building[kGraphCount];  // held by the one thread that builds
+    uint8_t columns[kGraphCount][kGraphWidth];    // 512 per graph: one shift to a graph's row
+    uint8_t beyond[kGraphCount][2];               // below 0, past 511
+};
+
+extern GraphValueTables graphValueTables;
+
+void MarkGraphChanged(const Graph *graph);
+void MarkAllGraphsChanged();
+
+// The slow path of the reads below: brings the graph's table up to date,
+// then reads it.
+int32_t BuildAndReadGraphValue(size_t index, int32_t position);
+
+static inline bool GraphValuesAreCurrent(size_t index)
+{
+    return __atomic_load_n(&graphValueTables.state[index], __ATOMIC_ACQUIRE) == kValuesCurrent;
+}
+
+// EvaluateGraph(column, &graphSet.graphs[index]) for index 0..63 and column
+// 0..511, as the graph is at the time of the call.
+static inline uint32_t ReadGraphColumn(size_t index, size_t column)
+{
+    if (__builtin_expect(!GraphValuesAreCurrent(index), 0))
+        return (uint32_t)BuildAndReadGraphValue(index, (int32_t)column);
+    return graphValueTables.columns[index][column];
+}
+
+// EvaluateGraph(position, &graphSet.graphs[index]) for index 0..63 and any
+// position.
+uint32_t ReadGraphValue(size_t index, int32_t position);
+
 // Host callbacks that move the project block; plain C calling convention.
 // The filter record and edit handle are the host's and are not used.
 extern "C" int ProjectSave(void *filter, void *edit, void *data, int32_t *sizeOut);

@@ -31,6 +31,7 @@ extern "C" int ProjectLoad(void *, void *, void *data, int32_t size)
     for (int32_t g = 0; g < touched; g++) {
         if (!IsValidGraph(&graphSet.graphs[g]))
             ResetGraph(&graphSet.graphs[g]);
+        MarkGraphChanged(&graphSet.graphs[g]);
     }
     return 1;
 }

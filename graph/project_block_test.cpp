@@ -54,6 +54,7 @@ void ShapeAllGraphs(uint32_t seed)
 {
     std::mt19937 random(seed);
     memset(&graphSet, 0, sizeof graphSet);
+    MarkAllGraphsChanged();
     for (Graph &graph : graphSet.graphs) {
         for (GraphPoint &p : graph.points)
             p = {(int16_t)(random() % 512), (int16_t)(random() % 256)};
@@ -81,6 +82,7 @@ TEST_F(ProjectBlock, SizeQueryAnswers8448AndTouchesNoGraph)
 TEST_F(ProjectBlock, ADefaultSetSavesAsSixtyFourLittleEndianDiagonals)
 {
     memset(&graphSet, 0, sizeof graphSet);  // as a fresh process has it
+    MarkAllGraphsChanged();
     ResetAllGraphs();
     Bytes block = Save();
     for (size_t g = 0; g < 64; g++) {
@@ -227,6 +229,7 @@ TEST_F(ProjectBlock, HostileRecordsBecomeTheDiagonalAndTheirNeighboursStayAsLoad
 TEST_F(ProjectBlock, RecordsTheCopyDidNotReachKeepEvenAZeroCount)
 {
     memset(&graphSet, 0, sizeof graphSet);  // never started: every count 0
+    MarkAllGraphsChanged();
     Bytes block(8448, 0);
     EXPECT_EQ(ProjectLoad(NULL, NULL, block.data(), 140), 1);  // graphs 0 and 1
     EXPECT_TRUE(IsValidGraph(&graphSet.graphs[0]));

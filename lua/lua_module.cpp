@@ -37,21 +37,20 @@ static int32_t PositionOf(lua_Number t)
     return 0;  // NaN: every comparison above was false
 }
 
-// value / 255.0 for every value EvaluateGraph can give (it holds them to
-// 0..255): a load instead of a division on every call.
-struct ValueScale {
-    lua_Number of[kMaxValue + 1];
-};
+// value / 255.0 for every value a graph can give (0..255): a load instead of
+// a division on every call. The module entry fills it before any getvalue
+// can run; as a constant it would add 2 KB to the file.
+static lua_Number valueScale[kMaxValue + 1];
+static uint32_t valueScaleFilled;
 
-static constexpr ValueScale MakeValueScale()
+static void FillValueScale()
 {
-    ValueScale scale = {};
+    if (__atomic_load_n(&valueScaleFilled, __ATOMIC_ACQUIRE))
+        return;
     for (int32_t value = 0; value <= kMaxValue; value++)
-        scale.of[value] = value / (lua_Number)kMaxValue;
-    return scale;
+        valueScale[value] = value / (lua_Number)kMaxValue;
+    __atomic_store_n(&valueScaleFilled, 1, __ATOMIC_RELEASE);
 }
-
-static constexpr ValueScale kValueScale = MakeValueScale();
 
 // getvalue(index, t): graph index's value at t, on the scale 0..1. An index
 // outside 0..63 gives t back. Arguments are never checked: a missing or
@@ -66,8 +65,15 @@ static int getvalue(lua_State *L)
     lua_Integer index = lua_tointeger(L, 1);
     lua_Number t = lua_tonumber(L, 2);
     lua_Number result = t;
-    if (index >= 0 && index < kGraphCount)
-        result = kValueScale.of[EvaluateGraph(PositionOf(t), &graphSet.graphs[index])];
+    if (index >= 0 && index < kGraphCount) {
+        // Where t * 511 lies in (-1, 512) it truncates to a column: the short
+        // path. NaN fails the first test; the rest goes through PositionOf.
+        lua_Number position = t * kMaxX;
+        if (__builtin_expect(position > -1 && !(position >= kGraphWidth), 1))
+            result = valueScale[ReadGraphColumn((size_t)index, (size_t)(ptrdiff_t)position)];
+        else
+            result = valueScale[ReadGraphValue((size_t)index, PositionOf(t))];
+    }
     lua_pushnumber(L, result);
     return 1;
 }
@@ -92,6 +98,7 @@ RIVO_LUA_EXPORT int luaopen_rivo_grapheditor(lua_State *L)
     // the script sees its own error on the missing table, not a crash.
     if (!LuaRuntimeBound())
         return 0;
+    FillValueScale();
     lua_getfield(L, LUA_GLOBALSINDEX, "rivo");
     if (lua_type(L, -1) != LUA_TTABLE) {
         lua_pop(L, 1);

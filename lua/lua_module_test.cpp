@@ -26,6 +26,7 @@ protected:
     void SetUp() override
     {
         memset(&graphSet, 0, sizeof graphSet);  // as in a process without the plug-in
+        MarkAllGraphsChanged();
         L = luaL_newstate();
         ASSERT_NE(L, nullptr);
         luaL_openlibs(L);
@@ -96,6 +97,7 @@ TEST_F(LuaModule, AnEditIsSeenByTheNextCall)
         {"project loaded with graph 3 falling", [](Graph *) {
              graphSet.graphs[3].points[0].y = 0;
              graphSet.graphs[3].points[1].y = 255;
+             MarkGraphChanged(&graphSet.graphs[3]);
              ProjectSave(NULL, NULL, block, NULL);
              ResetAllGraphs();
              ProjectLoad(NULL, NULL, block, kProjectBlockSize);
@@ -127,6 +129,114 @@ TEST_F(LuaModule, AFullGraphIsReadAtEveryPositionThroughItsOwnIndex)
     EXPECT_EQ(GetValue(62, 0.5), 127 / 255.0);
 }
 
+// Each step writes the set as the plug-in, the host or a test does, and
+// every graph is then read at every column: since the reads before it built
+// every table, a write that is not marked reads stale.
+TEST_F(LuaModule, EveryKindOfWriteIsSeenByTheNextCallAtEveryColumn)
+{
+    Require();
+    static GraphSet shaped;
+    std::mt19937 random(23);
+    for (Graph &graph : shaped.graphs) {
+        ResetGraph(&graph);
+        for (int32_t i = 0; i < 12; i++)
+            InsertPoint(&graph, (int32_t)(random() % kGraphWidth), (int32_t)(random() % kGraphHeight));
+    }
+    static unsigned char noise[kProjectBlockSize];
+    for (unsigned char &byte : noise)
+        byte = (unsigned char)random();
+
+    struct Step {
+        const char *what;
+        void (*write)();
+    } steps[] = {
+        {"start-up", [] { ResetAllGraphs(); }},
+        {"insert", [] { InsertPoint(&graphSet.graphs[3], 200, 10); }},
+        {"drag", [] { MovePoint(&graphSet.graphs[3], 1, 300, 250); }},
+        {"delete", [] { DeletePoint(&graphSet.graphs[3], 1); }},
+        {"whole load", [] { ProjectLoad(NULL, NULL, &shaped, kProjectBlockSize); }},
+        {"reset", [] { ResetGraph(&graphSet.graphs[40]); }},
+        {"direct write", [] {
+             graphSet.graphs[1] = shaped.graphs[5];
+             MarkGraphChanged(&graphSet.graphs[1]);
+         }},
+        {"partial load", [] {  // graph 0 whole, graph 1's slots but not its count
+             ProjectLoad(NULL, NULL, &shaped.graphs[10], (int32_t)sizeof(Graph) + 100);
+         }},
+        {"hostile load", [] { ProjectLoad(NULL, NULL, noise, kProjectBlockSize); }},
+        {"zero set", [] {
+             memset(&graphSet, 0, sizeof graphSet);
+             MarkAllGraphsChanged();
+         }},
+    };
+    for (const Step &s : steps) {
+        s.write();
+        for (int32_t g = 0; g < kGraphCount; g++) {
+            const Graph *graph = &graphSet.graphs[g];
+            for (int32_t position = 0; position <= kMaxX; position++)
+                ASSERT_EQ(GetValue(g, At(position)), EvaluateGraph(position, graph) / 255.0)
+                    << s.what << ": graph " << g << " at " << position;
+            ASSERT_EQ(GetValue(g, -1), EvaluateGraph(-1, graph) / 255.0) << s.what << ": graph " << g;
+            ASSERT_EQ(GetValue(g, 2), EvaluateGraph(kGraphWidth, graph) / 255.0) << s.what << ": graph " << g;
+        }
+    }
+}
+
+// t lands on the position it always did: truncated toward zero, NaN at 0,
+// the rest saturating. On this graph the positions below 0, at 0, at 511
+// and past 511 all give different values, since its ends are not at the
+// edges (a graph only a test can write).
+TEST_F(LuaModule, EveryTLandsOnItsPositionEvenOnAForeignGraph)
+{
+    Require();
+    ResetAllGraphs();
+    Graph *graph = &graphSet.graphs[9];
+    graph->points[0] = {100, 100};
+    graph->points[1] = {200, 20};
+    graph->points[2] = {400, 200};
+    graph->count = 3;
+    MarkGraphChanged(graph);
+    ASSERT_EQ(EvaluateGraph(-1, graph), 155);
+    ASSERT_EQ(EvaluateGraph(0, graph), 75);
+    ASSERT_EQ(EvaluateGraph(1, graph), 76);
+    ASSERT_EQ(EvaluateGraph(511, graph), 0);
+    ASSERT_EQ(EvaluateGraph(512, graph), 55);
+
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double t;
+        int32_t position;
+    } cases[] = {
+        {-inf, INT32_MIN},
+        {-1e300, INT32_MIN},
+        {-2, -1022},
+        {-1.5 / kMaxX, -1},
+        {-1.0 / kMaxX, -1},  // exactly -1
+        {-0.5 / kMaxX, 0},
+        {-5e-324, 0},
+        {-0.0, 0},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+        {0, 0},
+        {5e-324, 0},
+        {0.5 / kMaxX, 0},
+        {1.5 / kMaxX, 1},
+        {0.5, 255},
+        {510.5 / kMaxX, 510},
+        {1, 511},
+        {511.5 / kMaxX, 511},
+        {512.0 / kMaxX, 512},  // exactly 512
+        {512.5 / kMaxX, 512},
+        {2, 1022},
+        {1e300, INT32_MAX},
+        {inf, INT32_MAX},
+    };
+    for (const Case &c : cases) {
+        // Twice: the first read may build the table, the second reads it.
+        for (int k = 0; k < 2; k++)
+            EXPECT_EQ(GetValue(9, c.t), EvaluateGraph(c.position, graph) / 255.0) << "t " << c.t;
+    }
+}
+
 TEST_F(LuaModule, ForeignGraphContentsGiveValuesInRange)
 {
     Require();
@@ -138,8 +248,10 @@ TEST_F(LuaModule, ForeignGraphContentsGiveValuesInRange)
             byte = (unsigned char)random();
         ProjectLoad(NULL, NULL, block, kProjectBlockSize);
         if (round % 2)  // half the rounds with counts the model can read
-            for (Graph &graph : graphSet.graphs)
+            for (Graph &graph : graphSet.graphs) {
                 graph.count = 2 + (int32_t)(random() % (kMaxPoints - 1));
+                MarkGraphChanged(&graph);
+            }
         for (int32_t index = 0; index < kGraphCount; index++) {
             for (double t : ts) {
                 double value = GetValue(index, t);

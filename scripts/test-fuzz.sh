@@ -13,9 +13,13 @@ mkdir -p build/fuzz/corpus
 build/fuzz/graph/graph_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -max_len=12000 \
     -print_final_stats=1 -artifact_prefix=build/fuzz/ \
     build/fuzz/corpus graph/fuzz_seeds 2>&1 | grep -E '^(stat::number_of_executed_units|stat::new_units_added|Done|==|SUMMARY)|ERROR|crash' || true
-# libFuzzer exits non-zero and leaves an artifact on any finding.
-if ls build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* build/fuzz/oom-* >/dev/null 2>&1; then
-    echo "fuzz: finding left in build/fuzz/"
-    exit 1
-fi
+# libFuzzer exits non-zero and leaves an artifact on any finding. Each kind
+# on its own: one ls of all four patterns fails whenever one of them matches
+# nothing, which read a crash as no finding.
+for artifact in build/fuzz/crash-* build/fuzz/leak-* build/fuzz/timeout-* build/fuzz/oom-*; do
+    if [ -e "$artifact" ]; then
+        echo "fuzz: finding left in build/fuzz/: $artifact"
+        exit 1
+    fi
+done
 echo "fuzz: no finding"

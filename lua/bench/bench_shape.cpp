@@ -21,6 +21,7 @@ static int bench_shape(lua_State *L)
         graph->points[i].y = (int16_t)lua_tointeger(L, 3 + 2 * i);
     }
     graph->count = count;
+    MarkGraphChanged(graph);
     lua_pushnumber(L, count);
     return 1;
 }

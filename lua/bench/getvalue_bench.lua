@@ -16,7 +16,9 @@ assert(so and (mode == "time" or mode == "count"), "usage: getvalue_bench.lua SO
 local getvalue = assert(package.loadlib(so, "luaopen_rivo_grapheditor"))().getvalue
 local shape = assert(package.loadlib(so, "luaopen_bench_shape"))()
 
-local TWO, FULL, OUTSIDE = 1, 2, 64
+-- Graph 3 is never shaped: as in a process where the plug-in never started,
+-- its count is 0 and it reads as the rising diagonal.
+local TWO, FULL, EIGHT, UNSHAPED, OUTSIDE = 1, 2, 4, 3, 64
 
 -- 32 points at fixed pseudo-random places (Park-Miller, exact in doubles).
 local seed = 12345
@@ -47,6 +49,7 @@ for i = 1, n do
 end
 assert(shape(FULL, unpack(flat)) == 32)
 assert(shape(TWO, 0, 255, 511, 0) == 2)
+assert(shape(EIGHT, 0, 200, 40, 10, 100, 250, 170, 90, 260, 180, 330, 0, 420, 255, 511, 30) == 8)
 
 -- What a script author would write instead of getvalue, each giving exactly
 -- getvalue's results for t in 0..1. Lua 5.1 has no integer type: x - x % 1
@@ -119,7 +122,9 @@ end
 local cases = {
     {"empty", loop("t")},
     {"getvalue_2", loop("f(index, t)"), getvalue, TWO},
+    {"getvalue_8", loop("f(index, t)"), getvalue, EIGHT},
     {"getvalue_32", loop("f(index, t)"), getvalue, FULL},
+    {"getvalue_unshaped", loop("f(index, t)"), getvalue, UNSHAPED},
     {"floor", loop("f(index, t)"), getvalue, OUTSIDE},
     {"lua_scan", loop("f(index, t)"), scan, FULL},
     {"lua_bisect", loop("f(index, t)"), bisect, FULL},
@@ -139,7 +144,9 @@ for k = 0, 4096 + 2000 do
     for _, f in ipairs({scan, bisect, lookup}) do
         assert(f(FULL, t) == want, "pure Lua differs from getvalue at t = " .. t)
     end
-    assert(getvalue(TWO, t) == math.floor(math.floor(511 * t) * 255 / 511) / 255)
+    local diagonal = math.floor(math.floor(511 * t) * 255 / 511) / 255
+    assert(getvalue(TWO, t) == diagonal)
+    assert(getvalue(UNSHAPED, t) == diagonal)
     assert(getvalue(OUTSIDE, t) == t)
 end
 
