@@ -348,6 +348,8 @@ struct Life {
     int32_t gdiBaseline = -2, userBaseline = -2;
     bool hasFailed = false;
     Failure failure;
+    // What the life got up to, so that a passing run says what it covered.
+    int64_t added = 0, deleted = 0, dragged = 0, heldAtAnEnd = 0, fullRefused = 0, loads = 0;
 };
 
 void Fail(Life *life, const char *what, const std::string &detail)
@@ -751,8 +753,25 @@ bool RunStep(Life *life, const Step &step)
     Counters before = counters;
     int32_t stray = importWatch.strayCalls, windowCalls = importWatch.windowCalls;
     Expect expect;
+    static Model was;
+    was = life->model;
     Apply(life, step, &expect);
     Check(life, step, expect, before, stray, windowCalls);
+    const Curve &then = was.block.curves[was.shown], &now = life->model.block.curves[was.shown];
+    bool sameGraph = was.shown == life->model.shown;
+    if (step.kind == Kind::Press && sameGraph) {
+        life->added += now.count > then.count;
+        life->deleted += now.count < then.count;
+        life->fullRefused += (step.c & MK_CONTROL) && then.count == 32 && now.count == 32;
+    }
+    if (step.kind == Kind::Move && memcmp(&then, &now, sizeof now) != 0)
+        life->dragged++;
+    bool arrow = ((step.kind == Kind::Key || step.kind == Kind::KeyRun) &&
+                  ((uint32_t)step.a == VK_LEFT || (uint32_t)step.a == VK_RIGHT)) ||
+                 (step.kind == Kind::Command && ((step.a & 0xFFFF) == 40007 || (step.a & 0xFFFF) == 40008));
+    if (arrow && was.running && (life->model.shown == 0 || life->model.shown == 63))
+        life->heldAtAnEnd++;
+    life->loads += step.kind == Kind::Load;
     if (life->phase == Phase::Running && life->model.running)
         life->running++;
     return !life->hasFailed;
@@ -789,8 +808,13 @@ int RunLife(int64_t index, int64_t runningSteps, double deadline)
         RunStep(&life, NextStep(&random, life.model, life.phase));
 
     int32_t gdi = GuiResources(GR_GDIOBJECTS);
-    printf("life %lld: %lld steps, %lld of them running; %s\n", (long long)index, (long long)life.steps.size(),
-           (long long)life.running,
+    printf("life %lld: %lld steps, %lld of them running; %lld paints, %ld renders, %lld points added, %lld "
+           "deleted, %lld drag moves, %lld arrows ending on graph 1 or 64, %lld Ctrl-clicks on a full graph, %lld loads, "
+           "%ld message boxes; %s\n",
+           (long long)index, (long long)life.steps.size(), (long long)life.running, (long long)counters.paints,
+           (long)host.renderCount, (long long)life.added, (long long)life.deleted, (long long)life.dragged,
+           (long long)life.heldAtAnEnd, (long long)life.fullRefused, (long long)life.loads,
+           (long)importWatch.messageBoxes,
            gdi < 0 ? "GetGuiResources is not implemented here: objects counted through the plug-in's imports"
                    : "GetGuiResources flat");
     if (life.hasFailed) {

@@ -253,8 +253,12 @@ Step NextStep(Random *random, const Model &model, Phase phase)
         if (random->Below(20) == 0)
             return Make(Kind::StartUp);
     }
-    if (roll < 600)
+    if (roll < 600) {
+        // A drag draws more moves after it, as a hand does.
+        if (model.drag != -1 && detail < 60)
+            detail = 30 + detail * 50 / 60;
         return MouseStep(random, model, detail);
+    }
     if (roll < 920)
         return HostStep(random, phase, detail);
     return WindowStep(random, model, detail);
