@@ -575,11 +575,20 @@ void Check(Life *life, const Step &step, const Expect &expect, const Counters &b
         Fail(life, "paint-balance", "a paint was begun and not ended");
 
     // The graphs, byte for byte, through the project-save callback.
-    static Block saved;
-    memset(&saved, 0xA5, sizeof saved);
+    static struct {
+        Block block;
+        uint8_t guard[64];  // a save writes the block and not a byte more
+    } buffer;
+    memset(&buffer, 0xA5, sizeof buffer);
     int32_t size = 0x5A5A5A5A;
-    if (HostSaveProject(&saved, &size) != 1 || size != 0x5A5A5A5A)
+    if (HostSaveProject(&buffer, &size) != 1 || size != 0x5A5A5A5A)
         Fail(life, "save", "a save did not answer 1 or touched the size");
+    for (uint8_t byte : buffer.guard)
+        if (byte != 0xA5) {
+            Fail(life, "save", "a save wrote past the block");
+            break;
+        }
+    const Block &saved = buffer.block;
     if (step.kind == Kind::Save) {
         size = -1;
         if (step.a == 0 && (HostSaveProject(NULL, &size) != 1 || size != (int32_t)sizeof(Block)))
@@ -594,8 +603,9 @@ void Check(Life *life, const Step &step, const Expect &expect, const Counters &b
             break;
         }
         if (memcmp(&real, &expected, sizeof real) != 0) {
+            size_t used = expected.count > 0 && expected.count <= 32 ? (size_t)expected.count : 0;
             bool slotsOnly = real.count == expected.count &&
-                             memcmp(real.points, expected.points, sizeof(Point) * (size_t)(expected.count > 0 && expected.count <= 32 ? expected.count : 0)) == 0;
+                             memcmp(real.points, expected.points, sizeof(Point) * used) == 0;
             Fail(life, slotsOnly ? "stale-slots" : "graph",
                  "graph " + std::to_string(g) + (g == model->shown ? " (shown)" : "") + " is " + Describe(real) +
                      ", expected " + Describe(expected));
@@ -619,6 +629,8 @@ void Check(Life *life, const Step &step, const Expect &expect, const Counters &b
     int bad = 0;
     if (!ReadThroughLua(g, &values, &bad)) {
         Fail(life, "lua", "the reader failed: " + values);
+    } else if (values.size() != (size_t)(512 + kExtraCount)) {
+        Fail(life, "lua", "the reader returned " + std::to_string(values.size()) + " values");
     } else if (bad != 0) {
         Fail(life, "getvalue", "getvalue gave " + std::to_string(bad) + " results that are no value/255");
     } else {
@@ -800,8 +812,13 @@ int RunLife(int64_t index, int64_t runningSteps, double deadline)
         RunStep(&life, NextStep(&random, life.model, Phase::BeforeStartUp));
     if (!life.hasFailed)
         RunStep(&life, Step{Kind::StartUp, 0, 0, 0, 0, 0, 0});
-    while (!life.hasFailed && life.running < runningSteps && (deadline == 0 || Now() < deadline))
+    double start = Now();
+    while (!life.hasFailed && life.running < runningSteps && (deadline == 0 || Now() < deadline)) {
         RunStep(&life, NextStep(&random, life.model, Phase::Running));
+        if (life.running % 100000 == 0 && life.model.running)
+            printf("life %lld: %lld steps running after %.0f s\n", (long long)index, (long long)life.running,
+                   Now() - start);
+    }
     if (!life.hasFailed)
         RunStep(&life, Step{Kind::ShutDown, 0, 0, 0, 0, 0, 0});
     for (int i = 0; i < options.tail && !life.hasFailed; i++)
@@ -1008,6 +1025,7 @@ int Supervise()
             DeleteFileA(stepsPath.c_str());
             printf("storm: seed %llu FAILED after %lld steps (%lld running) in %.0f s\n",
                    (unsigned long long)options.seed, (long long)total, (long long)done, Now() - start);
+            printf("0 passed, 1 failed\n");
             return 1;
         }
         if (result.running == 0)
