@@ -138,6 +138,7 @@ BOOL WINAPI WatchInvalidateRect(HWND window, const RECT *rect, BOOL erase)
 {
     // A null window here would invalidate every window on the desktop.
     Check("InvalidateRect", window, true);
+    importWatch.invalidations++;
     return realInvalidateRect.function(window, rect, erase);
 }
 

@@ -15,6 +15,7 @@ struct ImportWatch {
     int32_t gdiDeleted;      // objects it made and then deleted
     int32_t paintsOpen;      // BeginPaint without its EndPaint yet
     int32_t messageBoxes;    // start-up failure messages shown
+    int64_t invalidations;   // InvalidateRect calls
     int32_t windowCalls;     // calls that act on a window, of the ones below
     int32_t strayCalls;      // of them, those on a window it may not touch
     char lastStray[160];     // what the latest stray call was

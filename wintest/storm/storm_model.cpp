@@ -138,11 +138,18 @@ void LoadBlock(Model *model, const uint8_t *data, int32_t size)
             ResetCurve(&model->block.curves[g]);
 }
 
+// Every edit, switch and reset invalidates the whole editor once.
+static void Invalidate(Model *model)
+{
+    model->invalid = true;
+    model->invalidations++;
+}
+
 static void Show(Model *model, int32_t graph)
 {
     model->shown = graph;
     model->titleGraph = graph + 1;
-    model->invalid = true;
+    Invalidate(model);
 }
 
 // A second start-up in one process finds the editor's class registered and
@@ -156,7 +163,9 @@ bool StartUp(Model *model)
     for (Curve &curve : model->block.curves)
         ResetCurve(&curve);
     model->drag = -1;
-    Show(model, 0);
+    model->shown = 0;
+    model->titleGraph = 1;
+    model->invalid = true;  // the new window waits for its first paint
     return true;
 }
 
@@ -183,7 +192,7 @@ int Key(Model *model, uintptr_t wParam)
         return 0;
     case 0x2E:
         ResetCurve(&model->block.curves[model->shown]);
-        model->invalid = true;
+        Invalidate(model);
         return 1;
     }
     return 0;
@@ -202,7 +211,7 @@ int Command(Model *model, uintptr_t wParam)
         return 0;
     case 40009:
         ResetCurve(&model->block.curves[model->shown]);
-        model->invalid = true;
+        Invalidate(model);
         return 1;
     case 1234:
         return 1;
@@ -218,7 +227,7 @@ void Press(Model *model, int32_t x, int32_t y, bool ctrl)
     int32_t hit = HitTest(*curve, x, y);
     if (ctrl) {
         if (hit == -1 ? Insert(curve, x, y) : Remove(curve, hit))
-            model->invalid = true;
+            Invalidate(model);
         return;
     }
     model->drag = hit;
@@ -231,7 +240,7 @@ void Move(Model *model, int32_t x, int32_t y)
     if (!model->running || model->drag == -1)
         return;
     Drag(&model->block.curves[model->shown], model->drag, x, y);
-    model->invalid = true;
+    Invalidate(model);
 }
 
 // The release ends the drag; the editor gives up the mouse only if it still

@@ -33,6 +33,7 @@ struct Model {
     int32_t drag;       // -1: none
     Capture capture;
     bool invalid;       // the editor waits for a paint
+    int64_t invalidations;  // times the plug-in invalidated the editor
     int32_t titleGraph; // the graph the title names, 0 for the host's own title
 };
 
