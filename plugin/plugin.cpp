@@ -81,8 +81,8 @@ extern "C" int FilterInit(FilterTable *filter)
         DeleteObject(editorState.pen);
     if (editorState.brush != NULL)
         DeleteObject(editorState.brush);
-    editorState.pen = CreatePen(PS_SOLID, 1, kInkColour);
     editorState.brush = NULL;
+    editorState.pen = CreatePen(PS_SOLID, 1, kInkColour);
     if (editorState.pen == NULL)
         return FailStartUp();
     editorState.brush = CreateSolidBrush(kInkColour);
@@ -107,8 +107,8 @@ extern "C" int FilterInit(FilterTable *filter)
 
 extern "C" int FilterExit(FilterTable *)
 {
-    // The pen, the brush and the window class live until the process ends.
-    // A second shut-down, or one after the host destroyed its window, finds
+    // The pen, the brush and the window class stay (a later start-up
+    // replaces the pen and brush). A second shut-down, or one after the host destroyed its window, finds
     // no editor: its old handle may name another window by now.
     if (IsRunning())
         DestroyWindow(editorState.editorWindow);
