@@ -283,6 +283,8 @@ bool SetUpHost(std::string *error)
     }
     hostWindowAlive = true;
     host.forwardHook = Forwarded;
+    // The pointer in a corner where no window of the storm ever lies.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     SetWindowsHookExW(WH_CBT, CloseMessageBoxes, NULL, GetCurrentThreadId());
 
     WNDCLASSA coverClass = {};
@@ -322,12 +324,17 @@ void SendToHostWindow(UINT message, WPARAM wParam, LPARAM lParam)
         HostForwardMessage(message, wParam, lParam);  // a host still forwarding what it had queued
 }
 
+// What the window system has queued: posted messages, timers, paints. Input
+// is the storm's to give, so real mouse and key messages (a window moved
+// under the pointer makes one) are dropped rather than dispatched.
 void PumpMessages()
 {
     MSG message;
     for (int i = 0; i < 200 && PeekMessageW(&message, NULL, 0, 0, PM_REMOVE); i++) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        bool input = (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) ||
+                     (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST);
+        if (!input)
+            DispatchMessageW(&message);
     }
 }
 
@@ -425,9 +432,15 @@ void Apply(Life *life, const Step &step, Expect *expect)
         }
         break;
     case Kind::Cover:
-        if (hostWindowAlive) {
+        if (hostWindowAlive && step.e == 0) {
             SetWindowPos(cover, HWND_TOP, step.a, step.b, step.c, step.d, SWP_SHOWWINDOW);
             UpdateWindow(cover);
+        } else if (hostWindowAlive) {
+            // Another program's window over the host's.
+            POINT origin = {step.a, step.b};
+            ClientToScreen(host.pluginWindow, &origin);
+            SetWindowPos(otherWindow, HWND_TOP, origin.x, origin.y, step.c, step.d, SWP_SHOWWINDOW);
+            UpdateWindow(otherWindow);
         }
         break;
     case Kind::Uncover:
@@ -437,6 +450,7 @@ void Apply(Life *life, const Step &step, Expect *expect)
             else
                 SetWindowPos(cover, NULL, 600, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         }
+        SetWindowPos(otherWindow, NULL, 0, 600, 40, 40, SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     case Kind::Key:
         if (step.c != 0)

@@ -197,7 +197,8 @@ Step WindowStep(Random *random, const Model &model, uint32_t roll)
         return Make(Kind::LoseCapture, random->Chance(70) ? 0 : 1);
     if (roll < 35) {
         int32_t x = random->Between(-100, 500), y = random->Between(-100, 250);
-        return Make(Kind::Cover, x, y, random->Between(1, 300), random->Between(1, 200));
+        return Make(Kind::Cover, x, y, random->Between(1, 300), random->Between(1, 200),
+                    random->Chance(70) ? 0 : 1);
     }
     if (roll < 55)
         return Make(Kind::Uncover, random->Chance(60) ? 0 : 1);

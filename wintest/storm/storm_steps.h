@@ -19,8 +19,8 @@ enum class Kind {
     Release,      // a x, b y, c wParam
     Mouse,        // another mouse message: a message, b x, c y, d wParam
     LoseCapture,  // a 0: another window takes it, 1: the capture is released
-    Cover,        // a sibling window over the editor at a, b, size c x d
-    Uncover,      // a 0: hidden, 1: moved away
+    Cover,        // a window over the editor at a, b, size c x d; e 0: a sibling, 1: a top-level window
+    Uncover,      // a 0: the sibling hidden, 1: moved away; the top-level window moved away
     Key,          // a wParam, b lParam, c modifier keys held, d times
     KeyRun,       // a wParam, d times: arrows across the graph range
     Command,      // a wParam, b lParam
