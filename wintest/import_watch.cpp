@@ -108,6 +108,7 @@ HDC WINAPI WatchBeginPaint(HWND window, LPPAINTSTRUCT paint)
 {
     Check("BeginPaint", window, true);
     importWatch.paintsOpen++;
+    importWatch.paintsBegun++;
     return realBeginPaint.function(window, paint);
 }
 

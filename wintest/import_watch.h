@@ -14,6 +14,7 @@ struct ImportWatch {
     int32_t gdiCreated;      // pens and brushes the DLL made
     int32_t gdiDeleted;      // objects it made and then deleted
     int32_t paintsOpen;      // BeginPaint without its EndPaint yet
+    int64_t paintsBegun;     // BeginPaint calls
     int32_t messageBoxes;    // start-up failure messages shown
     int64_t invalidations;   // InvalidateRect calls
     int32_t windowCalls;     // calls that act on a window, of the ones below
