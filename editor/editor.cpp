@@ -120,10 +120,19 @@ LRESULT CALLBACK EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_LBUTTONUP:
         if (editorState.dragIndex != -1) {
-            ReleaseCapture();
+            // The capture may have gone to another window in the meantime;
+            // releasing it then would end that window's drag, not ours.
+            if (GetCapture() == window)
+                ReleaseCapture();
             editorState.dragIndex = -1;
         }
         return 0;
+    case WM_NCDESTROY:
+        // Destroyed by FilterExit or with the host's window: either way the
+        // handle must not be used again, not even by a second shut-down.
+        if (editorState.editorWindow == window)
+            editorState.editorWindow = NULL;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

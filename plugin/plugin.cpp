@@ -34,8 +34,15 @@ extern "C" FilterTable *GetFilterTable(void)
     return &filterTable;
 }
 
-// The only failure the user ever sees. The graphs are left untouched; the
-// menu, if attached, and the stored plug-in window stay.
+// The only failure the user ever sees.
+static void ShowStartUpFailure(HWND pluginWindow)
+{
+    MessageBoxA(GetWindow(pluginWindow, GW_OWNER), RIVO_TEXT_INIT_FAILED, RIVO_TEXT_INFORMATION,
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The graphs are left untouched; the menu, if attached, and the stored
+// plug-in window stay.
 static int FailStartUp()
 {
     if (editorState.pen != NULL)
@@ -44,14 +51,37 @@ static int FailStartUp()
         DeleteObject(editorState.brush);
     editorState.pen = NULL;
     editorState.brush = NULL;
-    MessageBoxA(GetWindow(editorState.pluginWindow, GW_OWNER), RIVO_TEXT_INIT_FAILED,
-                RIVO_TEXT_INFORMATION, MB_OK | MB_ICONEXCLAMATION);
+    ShowStartUpFailure(editorState.pluginWindow);
     return 0;
 }
 
+// The editor exists from a successful start-up until it is destroyed, by
+// FilterExit or with the host's window.
+static bool IsRunning()
+{
+    return editorState.editorWindow != NULL;
+}
+
+// The menu this plug-in attached last, so that a start-up after a shut-down
+// does not stack a second copy on the window and lose the first.
+static HMENU attachedMenu;
+
 extern "C" int FilterInit(FilterTable *filter)
 {
+    // The editor's class stays registered, so this start-up would fail; it
+    // must not take the running editor's pen, brush or window with it.
+    if (IsRunning()) {
+        ShowStartUpFailure(filter->window);
+        return 0;
+    }
     editorState.pluginWindow = filter->window;
+    // A start-up after a shut-down finds the pen and brush of the first,
+    // which nothing draws with any more.
+    if (editorState.pen != NULL)
+        DeleteObject(editorState.pen);
+    if (editorState.brush != NULL)
+        DeleteObject(editorState.brush);
+    editorState.brush = NULL;
     editorState.pen = CreatePen(PS_SOLID, 1, kInkColour);
     if (editorState.pen == NULL)
         return FailStartUp();
@@ -61,7 +91,10 @@ extern "C" int FilterInit(FilterTable *filter)
 
     // The menu goes on first so that fitting the window around the editor
     // accounts for the menu bar. Without a menu the editor still works.
-    SetMenu(editorState.pluginWindow, LoadMenuA(filter->instance, MAKEINTRESOURCEA(kMenuResource)));
+    if (attachedMenu == NULL || GetMenu(editorState.pluginWindow) != attachedMenu) {
+        attachedMenu = LoadMenuA(filter->instance, MAKEINTRESOURCEA(kMenuResource));
+        SetMenu(editorState.pluginWindow, attachedMenu);
+    }
     if (!CreateEditorWindow(editorState.pluginWindow))
         return FailStartUp();
 
@@ -74,8 +107,13 @@ extern "C" int FilterInit(FilterTable *filter)
 
 extern "C" int FilterExit(FilterTable *)
 {
-    // The pen, the brush and the window class live until the process ends.
-    DestroyWindow(editorState.editorWindow);
+    // The pen, the brush and the window class stay (a later start-up
+    // replaces the pen and brush). A second shut-down, or one after the host
+    // destroyed its window, finds no editor: its old handle may name another
+    // window by now.
+    if (IsRunning())
+        DestroyWindow(editorState.editorWindow);
+    editorState.editorWindow = NULL;
     return 1;
 }
 
@@ -119,6 +157,10 @@ void UpdateTitle()
 // 1 asks the host to render the current frame again.
 extern "C" int FilterWndProc(HWND, UINT message, WPARAM wParam, LPARAM, void *, FilterTable *)
 {
+    // Before start-up and after shut-down there is no editor to show a
+    // graph in, and the host's window may be gone: nothing to do.
+    if (!IsRunning())
+        return 0;
     switch (message) {
     case WM_KEYDOWN:
         // The whole wParam: modifiers and key repetition make no difference.

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "cp932_texts.h"
+#include "import_watch.h"
 #include "support.h"
 
 namespace {
@@ -108,9 +109,8 @@ public:
         EXPECT_EQ(EditorWindow(), editor);
         EXPECT_NE(GetMenu(host.pluginWindow), (HMENU)NULL);
 
-        // The pen and the brush are gone: the editor still paints and asks
-        // for a render, but in the context's default black pen and without
-        // the point frames, whose brush is missing.
+        // The running editor keeps its pen and brush: it still draws in ink
+        // with its point frames, and nothing was made or lost on the way.
         int32_t renders = host.renderCount;
         InvalidateRect(editor, NULL, TRUE);
         Image image = CaptureEditor();
@@ -120,9 +120,12 @@ public:
             ink += pixel == 0x404040;
             black += pixel == 0x000000;
         }
-        EXPECT_EQ(ink, 0);
-        EXPECT_GT(black, 0);
-        EXPECT_EQ(image.At(196, 96), 0xFFFFFFu);  // where a frame corner was
+        EXPECT_GT(ink, 0);
+        EXPECT_EQ(black, 0);
+        EXPECT_EQ(image.At(196, 96), 0x404040u);  // a frame corner
+        EXPECT_EQ(LiveGdiObjectsOfPlugin(), 2);
+        EXPECT_EQ(LiveMenusOfPlugin(), 1);
+        EXPECT_EQ(importWatch.strayCalls, 0) << importWatch.lastStray;
     }
 };
 
@@ -149,11 +152,37 @@ public:
         windowClass.cbSize = sizeof windowClass;
         EXPECT_TRUE(GetClassInfoExA(GetModuleHandleW(NULL), "rivo grapheditor", &windowClass));
 
-        // So opening the plug-in again in this process fails the same way.
+        // What shut-down left behind is not touched again: keys and commands
+        // find no editor and answer 0, the title stays, nothing is
+        // invalidated (with no editor, a null handle would mean the whole
+        // desktop), and a second shut-down destroys nothing, though the old
+        // editor's handle may name another window by now.
+        int32_t windowCalls = importWatch.windowCalls;
+        ValidateRect(host.mainWindow, NULL);
+        for (WPARAM key : {VK_RIGHT, VK_LEFT, VK_DELETE})
+            EXPECT_EQ(HostForwardMessage(WM_KEYDOWN, key, 1), 0) << key;
+        for (WPARAM command : {40007, 40008, 40009, 1234})
+            EXPECT_EQ(HostForwardMessage(WM_COMMAND, command, 0), 0) << command;
+        EXPECT_EQ(HostStopPlugin(), 1);
+        EXPECT_EQ(importWatch.windowCalls, windowCalls);
+        EXPECT_EQ(importWatch.strayCalls, 0) << importWatch.lastStray;
+        EXPECT_EQ(TitleBytes(), title);
+        EXPECT_FALSE(GetUpdateRect(host.mainWindow, NULL, FALSE));
+        after = SaveBlock();
+        EXPECT_EQ(memcmp(&after, &before, sizeof after), 0);
+
+        // So opening the plug-in again in this process fails the same way,
+        // and takes the pen and brush of the first start-up with it rather
+        // than leaving them behind unreferenced; the menu is not stacked a
+        // second time.
+        EXPECT_EQ(LiveGdiObjectsOfPlugin(), 2);
         EXPECT_EQ(StartUpWatchingForTheBox(), 0);
         EXPECT_EQ(seen.count, 1);
         EXPECT_EQ(seen.owner, host.mainWindow);
         EXPECT_EQ(EditorWindow(), (HWND)NULL);
+        EXPECT_EQ(LiveGdiObjectsOfPlugin(), 0);
+        EXPECT_EQ(LiveMenusOfPlugin(), 1);
+        EXPECT_EQ(importWatch.strayCalls, 0) << importWatch.lastStray;
     }
 };
 

@@ -210,6 +210,27 @@ TEST_F(PluginTest, DragLifecycle)
     EXPECT_EQ(GetCapture(), (HWND)NULL);
 }
 
+TEST_F(PluginTest, ReleaseAfterTheCaptureWentElsewhereLeavesItThere)
+{
+    LoadShownGraph(MakeGraph({{0, 255}, {200, 100}, {511, 0}}));
+    Press(200, 100);
+    ASSERT_EQ(GetCapture(), EditorWindow());
+
+    // Another window of the host takes the mouse in the middle of the drag.
+    // The drag goes on; the release ends it but must not take the capture
+    // from the window that holds it now.
+    SetCapture(host.mainWindow);
+    Move(220, 90);
+    EXPECT_TRUE(SameCurve(ShownGraph(), MakeGraph({{0, 255}, {220, 90}, {511, 0}})));
+    Release(220, 90);
+    EXPECT_EQ(GetCapture(), host.mainWindow);
+    PaintNow();
+    Move(300, 30);
+    EXPECT_TRUE(SameCurve(ShownGraph(), MakeGraph({{0, 255}, {220, 90}, {511, 0}})));
+    EXPECT_FALSE(EditorNeedsPaint());
+    ReleaseCapture();
+}
+
 TEST_F(PluginTest, DragIndexSurvivesGraphSwitchAndReset)
 {
     GraphSet set = DefaultBlock();

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "import_watch.h"
+
 StartUpRecord startUp;
 
 static std::wstring pluginPath;
@@ -30,6 +32,8 @@ void HostEnvironment::SetUp()
 {
     startUp.loaded = HostLoadPlugin(PluginPath().c_str());
     ASSERT_TRUE(startUp.loaded) << "cannot load the plug-in";
+    // Every test can then tell what the plug-in made, freed and touched.
+    ASSERT_TRUE(WatchImports(host.plugin));
     ASSERT_TRUE(HostCreateWindows(GetModuleHandleW(NULL)));
     startUp.result = HostStartPlugin();
     char title[512] = {};
