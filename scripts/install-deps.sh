@@ -11,7 +11,7 @@ set -E  # the failure report below also covers functions
 
 # Each program looked for on PATH, with the Debian package that brings it.
 tools=(
-    cmake:cmake g++:g++ clang:clang valgrind:valgrind
+    cmake:cmake g++:g++ gcc:gcc make:make clang:clang valgrind:valgrind
     lua5.1:lua5.1 luajit:luajit
     i686-w64-mingw32-g++-posix:g++-mingw-w64-i686-posix
     x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
@@ -25,6 +25,11 @@ packages=(
     # The preview: a Japanese font for the plug-in's title and menu, and
     # Wine's own fonts for the title bars it draws.
     fonts-ipafont-gothic fonts-wine
+    # LuaJIT's i686 test fixture: its build's helper programs are 32-bit
+    # (gcc -m32 needs these headers and libraries).
+    gcc-multilib
+    # The static checks of the shipped file read its PE format with pefile.
+    python3-pefile
 )
 
 if [ "${1:-}" = --probes ]; then

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # A bounded libFuzzer run of the graph model, starting from the committed
-# seeds. New inputs it finds go to the build tree, never to the seeds.
+# seeds (CMake preset fuzz). New inputs it finds go to the build tree, never
+# to the seeds.
 # FUZZ_SECONDS sets the time (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-flags="-fsanitize=address,undefined,float-cast-overflow,integer-divide-by-zero -fno-sanitize-recover=all"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIVO_FUZZ=ON \
-    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build/fuzz --target graph_fuzz -j"$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 mkdir -p build/fuzz/corpus
 build/fuzz/graph/graph_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -max_len=12000 \
     -print_final_stats=1 -artifact_prefix=build/fuzz/ \

@@ -2,6 +2,6 @@
 # Native Linux build of everything without platform calls, and its tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j"$(nproc)"
-ctest --test-dir build/native --output-on-failure -j"$(nproc)"
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native

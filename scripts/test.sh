@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.." || exit 1
 
 bash scripts/install-deps.sh || exit 1
 
-stages=(setup native sanitizers fuzz windows preview)
+stages=(setup native sanitizers fuzz windows preview release)
 
 failed=()
 for stage in "${stages[@]}"; do

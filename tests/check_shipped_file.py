@@ -1,14 +1,24 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Static checks of the shipped plug-in file, read as the Windows loader and
 the host would read it: a 32-bit i386 DLL, its exports by name and ordinal,
-the DLLs it imports at load time, and its help menu resource.
+the DLLs it imports at load time, its help menu resource, its size, and no
+debug information inside (only the link to the separate debug file).
 
 Usage: check_shipped_file.py PATH [--machine i386|amd64]
+PATH is the plug-in file or a release archive (.zip) holding it.
 Prints one line per check and 'N passed, N failed'; exits 1 on any failure.
+
+The PE format is read by pefile (Debian's python3-pefile, installed for
+/usr/bin/python3).
 """
 import struct
 import sys
+import zipfile
 
+import pefile
+
+PLUGIN_NAME = "rivo_grapheditor.auf"
+MAX_SIZE = 64 * 1024
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
 
 MENU_TEXTS = [
@@ -24,89 +34,38 @@ MENU_TEXTS = [
 ]
 
 
-class Pe:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("no MZ header")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        (self.machine, sections, _, _, _, optional_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        optional = pe + 24
-        self.magic = struct.unpack_from("<H", data, optional)[0]
-        directories = optional + (96 if self.magic == 0x10B else 112)
-        self.directories = [struct.unpack_from("<II", data, directories + 8 * i)
-                            for i in range(16)]
-        self.sections = []
-        table = optional + optional_size
-        for i in range(sections):
-            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode(), va, max(vsize, rawsize), rawptr))
+def section_names(pe):
+    """Section names, long ones ("/4": an offset into the COFF string
+    table, which follows the symbol table) resolved as the toolchain
+    writes them."""
+    header = pe.FILE_HEADER
+    strings = header.PointerToSymbolTable + 18 * header.NumberOfSymbols
+    names = []
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode("ascii", "replace")
+        if name.startswith("/") and name[1:].isdigit() and header.PointerToSymbolTable:
+            start = strings + int(name[1:])
+            name = pe.__data__[start:pe.__data__.index(b"\0", start)].decode("ascii", "replace")
+        names.append(name)
+    return names
 
-    def offset(self, rva):
-        for _, va, size, rawptr in self.sections:
-            if va <= rva < va + size:
-                return rva - va + rawptr
-        raise ValueError("address 0x%x outside every section" % rva)
 
-    def u16(self, rva):
-        return struct.unpack_from("<H", self.data, self.offset(rva))[0]
+def resources(pe):
+    """(type, name, language) -> data bytes, for id-named entries."""
+    found = {}
 
-    def u32(self, rva):
-        return struct.unpack_from("<I", self.data, self.offset(rva))[0]
+    def walk(directory, path):
+        for entry in directory.entries:
+            key = entry.id if entry.name is None else "named"
+            if hasattr(entry, "directory"):
+                walk(entry.directory, path + [key])
+            else:
+                found[tuple(path + [key])] = pe.get_data(entry.data.struct.OffsetToData,
+                                                         entry.data.struct.Size)
 
-    def cstring(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
-
-    def exports(self):
-        rva, size = self.directories[0]
-        if not rva:
-            return {}
-        base = self.u32(rva + 16)
-        names, ordinals = self.u32(rva + 24), self.u32(rva + 36)
-        name_table = self.u32(rva + 32)
-        result = {}
-        for i in range(names):
-            name = self.cstring(self.u32(name_table + 4 * i))
-            result[name] = base + self.u16(ordinals + 2 * i)
-        return result
-
-    def imports(self):
-        rva, _ = self.directories[1]
-        result = []
-        while rva:
-            name = self.u32(rva + 12)
-            if name == 0:
-                break
-            result.append(self.cstring(name))
-            rva += 20
-        return result
-
-    def resources(self):
-        """(type, name, language) -> data bytes, for id-named entries."""
-        root, _ = self.directories[2]
-        found = {}
-
-        def walk(entry_rva, path):
-            named, ids = self.u16(entry_rva + 12), self.u16(entry_rva + 14)
-            for i in range(named + ids):
-                key, target = struct.unpack_from(
-                    "<II", self.data, self.offset(entry_rva + 16 + 8 * i))
-                key = key if not key & 0x80000000 else "named"
-                if target & 0x80000000:
-                    walk(root + (target & 0x7FFFFFFF), path + [key])
-                else:
-                    data_rva, size = struct.unpack_from(
-                        "<II", self.data, self.offset(root + target))
-                    start = self.offset(data_rva)
-                    found[tuple(path + [key])] = self.data[start:start + size]
-
-        if root:
-            walk(root, [])
-        return found
+    if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        walk(pe.DIRECTORY_ENTRY_RESOURCE, [])
+    return found
 
 
 def parse_menu(data):
@@ -139,41 +98,67 @@ def parse_menu(data):
     return items
 
 
+def read_plugin(path):
+    if path.endswith(".zip"):
+        with zipfile.ZipFile(path) as archive:
+            return archive.read(PLUGIN_NAME)
+    with open(path, "rb") as file:
+        return file.read()
+
+
 def main(argv):
     path = argv[1]
     machine = argv[argv.index("--machine") + 1] if "--machine" in argv else "i386"
-    data = open(path, "rb").read()
+    data = read_plugin(path)
     results = []
 
     def check(what, ok, detail=""):
         results.append(ok)
         print("%s: %s%s" % ("ok" if ok else "FAIL", what, "" if ok else " (%s)" % detail))
 
-    pe = Pe(data)
+    pe = pefile.PE(data=data, fast_load=False)
+    magic, kind = pe.OPTIONAL_HEADER.Magic, pe.FILE_HEADER.Machine
     if machine == "i386":
-        check("PE32 for i386", pe.magic == 0x10B and pe.machine == 0x14C,
-              "magic 0x%x machine 0x%x" % (pe.magic, pe.machine))
+        check("PE32 for i386", magic == 0x10B and kind == 0x14C,
+              "magic 0x%x machine 0x%x" % (magic, kind))
     else:
-        check("PE32+ for x86-64", pe.magic == 0x20B and pe.machine == 0x8664,
-              "magic 0x%x machine 0x%x" % (pe.magic, pe.machine))
-    check("is a DLL", bool(pe.characteristics & 0x2000), hex(pe.characteristics))
+        check("PE32+ for x86-64", magic == 0x20B and kind == 0x8664,
+              "magic 0x%x machine 0x%x" % (magic, kind))
+    check("is a DLL", pe.is_dll(), hex(pe.FILE_HEADER.Characteristics))
 
-    exports = pe.exports()
+    exports = {}
+    if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
+        exports = {symbol.name.decode("ascii") if symbol.name else None: symbol.ordinal
+                   for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols}
     expected = {"GetFilterTable": 1, "luaopen_rivo_grapheditor": 2}
     check("exports GetFilterTable @1 and luaopen_rivo_grapheditor @2 by name",
           exports == expected, exports)
 
-    imports = [name.lower() for name in pe.imports()]
-    check("imports system DLLs only", set(imports) <= SYSTEM_DLLS, imports)
-    check("does not import lua51.dll", "lua51.dll" not in imports, imports)
+    imports = [entry.dll.decode("ascii").lower()
+               for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    delayed = [entry.dll.decode("ascii").lower()
+               for entry in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
+    check("imports system DLLs only", set(imports + delayed) <= SYSTEM_DLLS, imports + delayed)
+    check("does not import lua51.dll", "lua51.dll" not in imports + delayed, imports + delayed)
 
-    resources = pe.resources()
-    menus = {key: value for key, value in resources.items() if key[0] == 4}
+    found = resources(pe)
+    menus = {key: value for key, value in found.items() if key[0] == 4}
     check("one menu resource, 101 in language 1041", list(menus) == [(4, 101, 1041)],
           list(menus))
     if (4, 101, 1041) in menus:
         items = parse_menu(menus[(4, 101, 1041)])
         check("help menu items, identifiers and UTF-16 texts", items == MENU_TEXTS, items)
+
+    check("at most 64 KB", len(data) <= MAX_SIZE, "%d bytes" % len(data))
+    names = section_names(pe)
+    check("no debug sections", not [n for n in names if n.startswith((".debug", ".zdebug"))], names)
+    check("no symbol table", pe.FILE_HEADER.NumberOfSymbols == 0,
+          "%d symbols" % pe.FILE_HEADER.NumberOfSymbols)
+    check("no debug directory", not hasattr(pe, "DIRECTORY_ENTRY_DEBUG"), "present")
+    link = [s.get_data() for s, n in zip(pe.sections, names) if n == ".gnu_debuglink"]
+    linked = link[0].split(b"\0", 1)[0] if link else b""
+    check("names its debug file rivo_grapheditor.auf.debug (.gnu_debuglink)",
+          linked == b"rivo_grapheditor.auf.debug", linked)
 
     failed = results.count(False)
     print("%d passed, %d failed" % (len(results) - failed, failed))

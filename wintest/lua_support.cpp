@@ -4,9 +4,19 @@
 
 #include "support.h"
 
+std::wstring LuaFixtureName()
+{
+    wchar_t name[64];
+    DWORD length = GetEnvironmentVariableW(L"RIVO_LUA_FIXTURE", name, 64);
+    return length > 0 && length < 64 ? name : L"";
+}
+
 std::wstring LuaFixturePath()
 {
-    return PathBesideProgram(L"..\\fixtures\\lua51.dll");
+    std::wstring name = LuaFixtureName();
+    if (name.empty())
+        return PathBesideProgram(L"..\\fixtures\\lua51.dll");
+    return PathBesideProgram((L"..\\fixtures\\" + name + L"\\lua51.dll").c_str());
 }
 
 template <typename Function>
@@ -39,6 +49,10 @@ bool LoadLuaApi(LuaApi *lua)
     bound &= Bind(library, "lua_gettop", &lua->gettop);
     bound &= Bind(library, "lua_settop", &lua->settop);
     bound &= Bind(library, "lua_close", &lua->close);
+    // The runtime asked for is the one bound: only LuaJIT's has luaJIT_setmode.
+    bool luaJit = GetProcAddress(library, "luaJIT_setmode") != NULL;
+    EXPECT_EQ(luaJit, LuaFixtureName() == L"luajit") << "the lua51.dll loaded is "
+                                                      << (luaJit ? "LuaJIT's" : "not LuaJIT's");
     return bound;
 }
 

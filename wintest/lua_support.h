@@ -31,7 +31,11 @@ struct LuaApi {
 enum { kLuaGlobalsIndex = -10002 };
 
 // The fixture is built outside the test program's folder, so that nothing
-// finds it unless asked for it by path.
+// finds it unless asked for it by path: fixtures\lua51.dll (Lua 5.1's), or
+// fixtures\NAME\lua51.dll when the variable RIVO_LUA_FIXTURE names another
+// runtime's (luajit: LuaJIT's). A process binds only one lua51.dll, so each
+// runtime has a run of the Lua tests of its own.
+std::wstring LuaFixtureName();
 std::wstring LuaFixturePath();
 
 // Loads the fixture and binds every function above; false (with a test

@@ -18,6 +18,10 @@
 
 namespace {
 
+// Their own suite, so that one filter (LuaTest.*) runs them again with
+// another runtime's lua51.dll.
+class LuaTest : public PluginTest {};
+
 const char kLoadAndRead[] =
     "local path = ...\n"
     "local open = assert(package.loadlib(path, 'luaopen_rivo_grapheditor'))\n"
@@ -26,7 +30,7 @@ const char kLoadAndRead[] =
     "assert(rivo.grapheditor.getvalue(64, 0.3) == 0.3)\n"
     "return rivo.grapheditor.getvalue(0, 200.5 / 511)\n";
 
-TEST_F(PluginTest, ScriptsInTheSameProcessReadTheEditorsGraphsAndNeedNoLuaBefore)
+TEST_F(LuaTest, ScriptsInTheSameProcessReadTheEditorsGraphsAndNeedNoLuaBefore)
 {
     // The plug-in started, drew and took keys without any Lua runtime.
     EXPECT_EQ(GetModuleHandleA("lua51.dll"), nullptr);
@@ -202,7 +206,7 @@ struct Precision {
     unsigned control;  // _PC_* with rounding to nearest; 0: leave the thread as it is
 };
 
-TEST_F(PluginTest, GetValueReadsTheColumnOfIeeeDoubleArithmeticWhateverTheX87Precision)
+TEST_F(LuaTest, GetValueReadsTheColumnOfIeeeDoubleArithmeticWhateverTheX87Precision)
 {
     LoadShownGraph(kSawtooth);
     LuaApi lua;
@@ -267,7 +271,7 @@ TEST_F(PluginTest, GetValueReadsTheColumnOfIeeeDoubleArithmeticWhateverTheX87Pre
 // build, where 2^32 + 5 is no graph; 32 bits in the i686 file, where the
 // runtime has already narrowed it (Lua 5.1 rounds and keeps the low 32 bits:
 // graph 5).
-TEST_F(PluginTest, GetValueTakesTheIndexAsTheRuntimeConvertsIt)
+TEST_F(LuaTest, GetValueTakesTheIndexAsTheRuntimeConvertsIt)
 {
     GraphSet set = SaveBlock();
     set.graphs[5] = MakeGraph({{0, 55}, {511, 55}});  // value 200 everywhere

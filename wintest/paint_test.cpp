@@ -144,8 +144,8 @@ TEST_F(PluginTest, DrawsShapedGraphsAndWritesThePicture)
     Graph shaped = SaveBlock().graphs[0];
     ASSERT_EQ(shaped.count, 9);
     ExpectDrawing(image, shaped);
-    std::wstring path = PathBesideProgram(L"editor-shaped-graph.png");
-    EXPECT_TRUE(WritePng(path, image));
+    std::wstring path = PathBesideProgram(L"editor-shaped-graph.bmp");
+    EXPECT_TRUE(WriteBitmap(path, image));
 }
 
 TEST_F(PluginTest, EveryChangeRepaintsOnAWhiteBackground)

@@ -217,78 +217,40 @@ Image CaptureEditor()
     return image;
 }
 
-// --- PNG: 8-bit RGB, the image data in stored (uncompressed) deflate blocks.
-
-static uint32_t Crc32(const uint8_t *data, size_t size, uint32_t crc = 0)
+// A plain 24-bit bitmap file, bottom row first, each row padded to four
+// bytes; ImageMagick turns it into the PNG (wintest/CMakeLists.txt).
+bool WriteBitmap(const std::wstring &path, const Image &image)
 {
-    crc = ~crc;
-    for (size_t i = 0; i < size; i++) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; bit++)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
-static void PutBigEndian(std::vector<uint8_t> &out, uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back((uint8_t)(value >> shift));
-}
-
-static void PutChunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &data)
-{
-    PutBigEndian(out, (uint32_t)data.size());
-    std::vector<uint8_t> typed(type, type + 4);
-    typed.insert(typed.end(), data.begin(), data.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    PutBigEndian(out, Crc32(typed.data(), typed.size()));
-}
-
-bool WritePng(const std::wstring &path, const Image &image)
-{
-    std::vector<uint8_t> raw;  // each row: filter type 0, then R G B
+    const uint32_t rowSize = ((uint32_t)image.width * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file;
+    BITMAPINFOHEADER info;
+    memset(&file, 0, sizeof file);
+    memset(&info, 0, sizeof info);
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + rowSize * (uint32_t)image.height;
+    info.biSize = sizeof info;
+    info.biWidth = image.width;
+    info.biHeight = image.height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    std::vector<uint8_t> rows((size_t)rowSize * image.height, 0);
     for (int y = 0; y < image.height; y++) {
-        raw.push_back(0);
+        uint8_t *row = &rows[(size_t)(image.height - 1 - y) * rowSize];
         for (int x = 0; x < image.width; x++) {
-            uint32_t pixel = image.At(x, y);
-            raw.push_back((uint8_t)(pixel >> 16));
-            raw.push_back((uint8_t)(pixel >> 8));
-            raw.push_back((uint8_t)pixel);
+            uint32_t pixel = image.At(x, y);  // 0xRRGGBB; stored B G R
+            row[3 * x] = (uint8_t)pixel;
+            row[3 * x + 1] = (uint8_t)(pixel >> 8);
+            row[3 * x + 2] = (uint8_t)(pixel >> 16);
         }
     }
-    std::vector<uint8_t> zlib = {0x78, 0x01};
-    size_t offset = 0;
-    do {
-        size_t length = raw.size() - offset < 65535 ? raw.size() - offset : 65535;
-        bool last = offset + length == raw.size();
-        zlib.insert(zlib.end(), {(uint8_t)(last ? 1 : 0), (uint8_t)length, (uint8_t)(length >> 8),
-                                 (uint8_t)~length, (uint8_t)(~length >> 8)});
-        zlib.insert(zlib.end(), raw.begin() + offset, raw.begin() + offset + length);
-        offset += length;
-    } while (offset < raw.size());
-    uint32_t a = 1, b = 0;  // Adler-32
-    for (uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBigEndian(zlib, (b << 16) | a);
-
-    std::vector<uint8_t> header;
-    PutBigEndian(header, (uint32_t)image.width);
-    PutBigEndian(header, (uint32_t)image.height);
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter, no interlace
-
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", zlib);
-    PutChunk(png, "IEND", {});
-
-    FILE *file = _wfopen(path.c_str(), L"wb");
-    if (file == NULL)
+    FILE *out = _wfopen(path.c_str(), L"wb");
+    if (out == NULL)
         return false;
-    bool written = fwrite(png.data(), 1, png.size(), file) == png.size();
-    return fclose(file) == 0 && written;
+    bool written = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
+                   fwrite(rows.data(), 1, rows.size(), out) == rows.size();
+    return fclose(out) == 0 && written;
 }
 
 void PluginTest::SetUp()

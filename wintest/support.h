@@ -74,7 +74,8 @@ struct Image {
     uint32_t At(int x, int y) const { return pixels[(size_t)y * width + x]; }
 };
 Image CaptureEditor();
-bool WritePng(const std::wstring &path, const Image &image);
+// A 24-bit .bmp file of the image.
+bool WriteBitmap(const std::wstring &path, const Image &image);
 
 // Back to a known state before each test: no drag, no capture, all graphs
 // the default line, graph 1 shown, nothing waiting to be painted.
