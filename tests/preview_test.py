@@ -187,7 +187,10 @@ class Preview:
         try:
             return self.process.wait(timeout=limit)
         except subprocess.TimeoutExpired:
-            raise Failure("the program did not end within %d s" % limit)
+            # What the screen showed instead, for whoever reads the failure.
+            shot = os.path.splitext(self.log.name)[0] + "-not-ended.png"
+            subprocess.run(["import", "-window", "root", shot], capture_output=True)
+            raise Failure("the program did not end within %d s (the screen then: %s)" % (limit, shot))
 
     def stop(self):
         if self.process.poll() is None:
