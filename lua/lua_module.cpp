@@ -8,6 +8,9 @@
 // lua51.dll on first use, so adding a twelfth means adding it there too.
 #include <stdint.h>
 #include <stddef.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 extern "C" {
 #include <lua.h>
@@ -35,6 +38,22 @@ static int32_t PositionOf(lua_Number t)
     if (position <= -2147483649.0)
         return INT32_MIN;
     return 0;  // NaN: every comparison above was false
+}
+
+// The column t * 511 truncates to, when that is one of 0..511; any other
+// number (also NaN, negative beyond -1, or past 511) otherwise. On SSE2 the
+// processor's own truncation gives an out-of-range marker for NaN and for
+// numbers past the integer's range, so one unsigned compare tells them all.
+static inline size_t ColumnOf(lua_Number t)
+{
+    lua_Number position = t * kMaxX;
+#if defined(__SSE2__) && defined(__x86_64__)
+    return (size_t)_mm_cvttsd_si64(_mm_set_sd(position));
+#elif defined(__SSE2__)
+    return (size_t)(uint32_t)_mm_cvttsd_si32(_mm_set_sd(position));
+#else
+    return position > -1 && position < kGraphWidth ? (size_t)(ptrdiff_t)position : (size_t)kGraphWidth;
+#endif
 }
 
 // value / 255.0 for every value a graph can give (0..255): a load instead of
@@ -68,9 +87,9 @@ static int getvalue(lua_State *L)
     if (index >= 0 && index < kGraphCount) {
         // Where t * 511 lies in (-1, 512) it truncates to a column: the short
         // path. NaN fails the first test; the rest goes through PositionOf.
-        lua_Number position = t * kMaxX;
-        if (__builtin_expect(position > -1 && !(position >= kGraphWidth), 1))
-            result = valueScale[ReadGraphColumn((size_t)index, (size_t)(ptrdiff_t)position)];
+        size_t column = ColumnOf(t);
+        if (__builtin_expect(column < (size_t)kGraphWidth, 1))
+            result = valueScale[ReadGraphColumn((size_t)index, column)];
         else
             result = valueScale[ReadGraphValue((size_t)index, PositionOf(t))];
     }
