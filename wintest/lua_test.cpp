@@ -135,39 +135,50 @@ struct Case {
     bool single;  // t has at most 24 significant bits
 };
 
+// The next double, or float, above or below t.
+double Step(double t, double toward)
+{
+    return nextafter(t, toward);
+}
+
+float Step(float t, double toward)
+{
+    return nextafterf(t, (float)toward);
+}
+
 // Every column's t = k/511 with its neighbours on both sides, the first t
-// of every column and the last t of the column before it, and t beyond
-// both ends; then the same columns on the grid of 24-bit numbers.
+// of every column and the last t of the column before it, in numbers of
+// type Number.
+template <typename Number>
+void AddColumnCases(std::vector<Case> *cases)
+{
+    const bool single = sizeof(Number) == sizeof(float);
+    auto add = [cases, single](Number t) { cases->push_back({t, ExactPosition(t), single}); };
+    for (int k = 0; k <= 511; k++) {
+        Number t = (Number)(k / 511.0);
+        add(t);
+        add(Step(t, 2.0));
+        add(Step(t, -1.0));
+    }
+    for (int k = 1; k <= 511; k++) {
+        Number t = (Number)(k / 511.0);
+        while (ExactPosition(t) >= k)
+            t = Step(t, -1.0);
+        while (ExactPosition(t) < k)
+            t = Step(t, 2.0);
+        add(t);
+        add(Step(t, -1.0));
+    }
+}
+
+// The columns in doubles and on the grid of 24-bit numbers, and t beyond
+// both ends.
 std::vector<Case> ColumnCases()
 {
     std::vector<Case> cases;
+    AddColumnCases<double>(&cases);
+    AddColumnCases<float>(&cases);
     auto add = [&cases](double t, bool single) { cases.push_back({t, ExactPosition(t), single}); };
-    for (int k = 0; k <= 511; k++) {
-        double t = k / 511.0;
-        add(t, false);
-        add(nextafter(t, 2.0), false);
-        add(nextafter(t, -1.0), false);
-        float f = (float)t;
-        add(f, true);
-        add(nextafterf(f, 2.0f), true);
-        add(nextafterf(f, -1.0f), true);
-    }
-    for (int k = 1; k <= 511; k++) {
-        double t = k / 511.0;
-        while (ExactPosition(t) >= k)
-            t = nextafter(t, -1.0);
-        while (ExactPosition(t) < k)
-            t = nextafter(t, 2.0);
-        add(t, false);
-        add(nextafter(t, -1.0), false);
-        float f = (float)t;
-        while (ExactPosition(f) >= k)
-            f = nextafterf(f, -1.0f);
-        while (ExactPosition(f) < k)
-            f = nextafterf(f, 2.0f);
-        add(f, true);
-        add(nextafterf(f, -1.0f), true);
-    }
     for (double t : {-0.0, 5e-324, -5e-324, -0.5 / 511, -1 / 511.0, 511.5 / 511, 512 / 511.0})
         add(t, false);
     for (double t : {-1.0, -2.0, 2.0, 1e6})
