@@ -64,11 +64,9 @@ int32_t BuildAndReadGraphValue(size_t index, int32_t position)
 
 uint32_t ReadGraphValue(size_t index, int32_t position)
 {
-    if ((uint32_t)position < (uint32_t)kGraphWidth)
-        return ReadGraphColumn(index, (size_t)position);
     if (!GraphValuesAreCurrent(index))
         return (uint32_t)BuildAndReadGraphValue(index, position);
-    return graphValueTables.beyond[index][position >= 0];
+    return TableValue(index, position);
 }
 
 void MarkGraphChanged(const Graph *graph)
