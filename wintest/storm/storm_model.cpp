@@ -179,25 +179,6 @@ void ShutDown(Model *model)
         model->capture = Capture::None;
 }
 
-int Key(Model *model, uintptr_t wParam)
-{
-    if (!model->running)
-        return 0;
-    switch (wParam) {
-    case 0x25:
-        Show(model, model->shown > 0 ? model->shown - 1 : 0);
-        return 0;
-    case 0x27:
-        Show(model, model->shown < 63 ? model->shown + 1 : 63);
-        return 0;
-    case 0x2E:
-        ResetCurve(&model->block.curves[model->shown]);
-        Invalidate(model);
-        return 1;
-    }
-    return 0;
-}
-
 int Command(Model *model, uintptr_t wParam)
 {
     if (!model->running)
@@ -215,6 +196,21 @@ int Command(Model *model, uintptr_t wParam)
         return 1;
     case 1234:
         return 1;
+    }
+    return 0;
+}
+
+// The arrow keys and Delete do what the menu's previous, next and reset
+// items do.
+int Key(Model *model, uintptr_t wParam)
+{
+    switch (wParam) {
+    case 0x25:
+        return Command(model, 40007);
+    case 0x27:
+        return Command(model, 40008);
+    case 0x2E:
+        return Command(model, 40009);
     }
     return 0;
 }
