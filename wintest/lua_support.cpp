@@ -19,36 +19,15 @@ std::wstring LuaFixturePath()
     return PathBesideProgram((L"..\\fixtures\\" + name + L"\\lua51.dll").c_str());
 }
 
-template <typename Function>
-static bool Bind(HMODULE library, const char *name, Function *function)
-{
-    *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-    EXPECT_NE(*function, nullptr) << name;
-    return *function != nullptr;
-}
-
 bool LoadLuaApi(LuaApi *lua)
 {
-    lua->library = LoadLibraryW(LuaFixturePath().c_str());
-    EXPECT_NE(lua->library, nullptr) << "lua51.dll fixture";
-    if (lua->library == NULL)
+    HMODULE library = LoadLibraryW(LuaFixturePath().c_str());
+    EXPECT_NE(library, nullptr) << "lua51.dll fixture";
+    if (library == NULL)
         return false;
-    HMODULE library = lua->library;
-    bool bound = true;
-    bound &= Bind(library, "luaL_newstate", &lua->newstate);
-    bound &= Bind(library, "luaL_openlibs", &lua->openlibs);
-    bound &= Bind(library, "luaL_loadstring", &lua->loadstring);
-    bound &= Bind(library, "lua_pushstring", &lua->pushstring);
-    bound &= Bind(library, "lua_pushnumber", &lua->pushnumber);
-    bound &= Bind(library, "lua_pushvalue", &lua->pushvalue);
-    bound &= Bind(library, "lua_getfield", &lua->getfield);
-    bound &= Bind(library, "lua_pcall", &lua->pcall);
-    bound &= Bind(library, "lua_tonumber", &lua->tonumber);
-    bound &= Bind(library, "lua_tointeger", &lua->tointeger);
-    bound &= Bind(library, "lua_tolstring", &lua->tolstring);
-    bound &= Bind(library, "lua_gettop", &lua->gettop);
-    bound &= Bind(library, "lua_settop", &lua->settop);
-    bound &= Bind(library, "lua_close", &lua->close);
+    std::string missing;
+    bool bound = BindLuaApi(library, lua, &missing);
+    EXPECT_TRUE(bound) << "lua51.dll lacks " << missing;
     // The runtime asked for is the one bound: only LuaJIT's has luaJIT_setmode.
     bool luaJit = GetProcAddress(library, "luaJIT_setmode") != NULL;
     EXPECT_EQ(luaJit, LuaFixtureName() == L"luajit") << "the lua51.dll loaded is "

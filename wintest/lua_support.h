@@ -1,6 +1,6 @@
-// The Lua 5.1 runtime as a script engine brings it along: the fixture
-// lua51.dll, loaded by path and bound by name, with the few functions the
-// tests call to run chunks and to call getvalue from C.
+// The Lua 5.1 runtime as a script engine brings it along, for the Windows
+// suite: the fixture lua51.dll, loaded by path, and what the tests do with it
+// (run chunks, call getvalue from C).
 #ifndef RIVO_WINTEST_LUA_SUPPORT_H
 #define RIVO_WINTEST_LUA_SUPPORT_H
 
@@ -8,27 +8,7 @@
 #include <string>
 #include <windows.h>
 
-struct lua_State;
-
-struct LuaApi {
-    HMODULE library;
-    lua_State *(*newstate)();
-    void (*openlibs)(lua_State *L);
-    int (*loadstring)(lua_State *L, const char *chunk);
-    void (*pushstring)(lua_State *L, const char *s);
-    void (*pushnumber)(lua_State *L, double n);
-    void (*pushvalue)(lua_State *L, int index);
-    void (*getfield)(lua_State *L, int index, const char *k);
-    int (*pcall)(lua_State *L, int nargs, int nresults, int errfunc);
-    double (*tonumber)(lua_State *L, int index);
-    ptrdiff_t (*tointeger)(lua_State *L, int index);  // lua_Integer is ptrdiff_t
-    const char *(*tolstring)(lua_State *L, int index, size_t *len);
-    int (*gettop)(lua_State *L);
-    void (*settop)(lua_State *L, int index);
-    void (*close)(lua_State *L);
-};
-
-enum { kLuaGlobalsIndex = -10002 };
+#include "lua_api.h"
 
 // The fixture is built outside the test program's folder, so that nothing
 // finds it unless asked for it by path: fixtures\lua51.dll (Lua 5.1's), or
@@ -38,7 +18,7 @@ enum { kLuaGlobalsIndex = -10002 };
 std::wstring LuaFixtureName();
 std::wstring LuaFixturePath();
 
-// Loads the fixture and binds every function above; false (with a test
+// Loads the fixture and binds the functions of LuaApi; false (with a test
 // failure naming what is missing) when it cannot.
 bool LoadLuaApi(LuaApi *lua);
 

@@ -23,6 +23,7 @@
 #include "cp932_texts.h"
 #include "host.h"
 #include "import_watch.h"
+#include "lua_api.h"
 #include "storm_model.h"
 #include "storm_steps.h"
 
@@ -76,22 +77,8 @@ std::wstring Wide(const std::string &text)
 
 // --- Lua in the same process, through the fixture lua51.dll ---------------
 
-struct lua_State;
-struct Lua {
-    lua_State *(*newstate)();
-    void (*openlibs)(lua_State *L);
-    int (*loadstring)(lua_State *L, const char *chunk);
-    void (*pushstring)(lua_State *L, const char *s);
-    void (*pushinteger)(lua_State *L, ptrdiff_t n);
-    int (*pcall)(lua_State *L, int nargs, int nresults, int errfunc);
-    void (*getfield)(lua_State *L, int index, const char *name);
-    double (*tonumber)(lua_State *L, int index);
-    const char *(*tolstring)(lua_State *L, int index, size_t *len);
-    void (*settop)(lua_State *L, int index);
-    lua_State *L;
-};
-Lua lua;
-const int kLuaGlobals = -10002;
+LuaApi lua;
+lua_State *luaState;
 
 // Every column of a graph and the positions beyond, as one string of values
 // 0..255, and how many results were no exact value / 255 (or a wrong t back
@@ -124,13 +111,6 @@ const char kReader[] =
 const double kExtras[] = {-0.5, -1e-9, 1.0, 1.5, 1e300, -1e300, 1.0 / 0.0, -1.0 / 0.0, 0.0 / 0.0};
 const int kExtraCount = 9;
 
-template <typename Function>
-bool Bind(HMODULE library, const char *name, Function *function)
-{
-    *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-    return *function != nullptr;
-}
-
 bool StartLua(std::string *error)
 {
     std::string path = programPath.substr(0, programPath.find_last_of("\\/") + 1) + "..\\fixtures\\lua51.dll";
@@ -139,25 +119,20 @@ bool StartLua(std::string *error)
         *error = "no Lua runtime at " + path;
         return false;
     }
-    bool all = Bind(library, "luaL_newstate", &lua.newstate) && Bind(library, "luaL_openlibs", &lua.openlibs) &&
-               Bind(library, "luaL_loadstring", &lua.loadstring) &&
-               Bind(library, "lua_pushstring", &lua.pushstring) &&
-               Bind(library, "lua_pushinteger", &lua.pushinteger) && Bind(library, "lua_pcall", &lua.pcall) &&
-               Bind(library, "lua_getfield", &lua.getfield) && Bind(library, "lua_tonumber", &lua.tonumber) &&
-               Bind(library, "lua_tolstring", &lua.tolstring) && Bind(library, "lua_settop", &lua.settop);
-    if (!all) {
-        *error = "lua51.dll lacks a function";
+    std::string missing;
+    if (!BindLuaApi(library, &lua, &missing)) {
+        *error = "lua51.dll lacks " + missing;
         return false;
     }
-    lua.L = lua.newstate();
-    lua.openlibs(lua.L);
-    if (lua.loadstring(lua.L, kReader) != 0) {
-        *error = lua.tolstring(lua.L, -1, NULL);
+    luaState = lua.newstate();
+    lua.openlibs(luaState);
+    if (lua.loadstring(luaState, kReader) != 0) {
+        *error = lua.tolstring(luaState, -1, NULL);
         return false;
     }
-    lua.pushstring(lua.L, PluginPathNarrow().c_str());
-    if (lua.pcall(lua.L, 1, 0, 0) != 0) {
-        *error = lua.tolstring(lua.L, -1, NULL);
+    lua.pushstring(luaState, PluginPathNarrow().c_str());
+    if (lua.pcall(luaState, 1, 0, 0) != 0) {
+        *error = lua.tolstring(luaState, -1, NULL);
         return false;
     }
     return true;
@@ -166,18 +141,18 @@ bool StartLua(std::string *error)
 // The values Lua reads of graph g; false with the error if the call failed.
 bool ReadThroughLua(int32_t g, std::string *values, int *bad)
 {
-    lua.getfield(lua.L, kLuaGlobals, "storm_read");
-    lua.pushinteger(lua.L, g);
-    if (lua.pcall(lua.L, 1, 2, 0) != 0) {
-        *values = lua.tolstring(lua.L, -1, NULL);
-        lua.settop(lua.L, 0);
+    lua.getfield(luaState, kLuaGlobalsIndex, "storm_read");
+    lua.pushinteger(luaState, g);
+    if (lua.pcall(luaState, 1, 2, 0) != 0) {
+        *values = lua.tolstring(luaState, -1, NULL);
+        lua.settop(luaState, 0);
         return false;
     }
     size_t length = 0;
-    const char *text = lua.tolstring(lua.L, -2, &length);
+    const char *text = lua.tolstring(luaState, -2, &length);
     values->assign(text != NULL ? text : "", text != NULL ? length : 0);
-    *bad = (int)lua.tonumber(lua.L, -1);
-    lua.settop(lua.L, 0);
+    *bad = (int)lua.tonumber(luaState, -1);
+    lua.settop(luaState, 0);
     return true;
 }
 
